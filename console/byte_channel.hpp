@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace console
+{
+
+enum class ReadOutcome : std::uint8_t {
+    bytes,     // at least one byte was read
+    timed_out, // the wait ran out before any byte came
+    ended,     // no byte will ever come: end of file, hang-up or a read error
+};
+
+struct ReadResult {
+    ReadOutcome outcome = ReadOutcome::ended;
+    std::size_t count = 0;
+};
+
+// The raw byte stream under the console: the keyboard or a pipe on one
+// side, the screen or a file on the other. Each platform supplies one.
+class ByteChannel
+{
+  public:
+    ByteChannel() = default;
+    ByteChannel(const ByteChannel &) = delete;
+    ByteChannel &operator=(const ByteChannel &) = delete;
+
+    // Waits for input, at most `timeout` when one is given. Interruptions by
+    // signals are retried inside; they are not an end of input.
+    virtual ReadResult read(std::span<std::uint8_t> buffer,
+                            std::optional<std::chrono::milliseconds> timeout) = 0;
+    // Writes all of the bytes, or gives up quietly when the output is gone.
+    virtual void write(std::string_view bytes) = 0;
+
+  protected:
+    ~ByteChannel() = default;
+};
+
+} // namespace console

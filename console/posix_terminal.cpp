@@ -1,0 +1,223 @@
+// Terminal and standard streams on POSIX systems: termios for silent
+// single-key input, signal handlers that put the terminal back.
+
+#include "console/terminal.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace console
+{
+namespace
+{
+
+constexpr int input_fd = STDIN_FILENO;
+constexpr int output_fd = STDOUT_FILENO;
+
+// Shared with the signal handlers, hence plain statics written before the
+// handlers are installed.
+struct termios original_modes {
+};
+struct termios single_key_modes {
+};
+volatile std::sig_atomic_t single_key_active = 0;
+
+// Signals whose default action ends the program: put the terminal back,
+// then die of the same signal so the parent sees the real cause.
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+void set_handler(int signal_number, void (*handler)(int)) noexcept
+{
+    struct sigaction action {
+    };
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(signal_number, &action, nullptr);
+}
+
+extern "C" void on_ending_signal(int signal_number)
+{
+    if (single_key_active != 0) {
+        tcsetattr(input_fd, TCSANOW, &original_modes);
+    }
+    set_handler(signal_number, SIG_DFL);
+    // Still blocked while this handler runs: it is delivered, with its
+    // default action, the moment the handler returns.
+    raise(signal_number);
+}
+
+extern "C" void on_resume(int /*signal_number*/);
+
+extern "C" void on_suspend(int /*signal_number*/)
+{
+    const int saved_errno = errno;
+    if (single_key_active != 0) {
+        tcsetattr(input_fd, TCSANOW, &original_modes);
+    }
+    set_handler(SIGTSTP, SIG_DFL);
+    sigset_t suspend{};
+    sigemptyset(&suspend);
+    sigaddset(&suspend, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    raise(SIGTSTP); // stops here until the shell continues us
+    set_handler(SIGTSTP, on_suspend);
+    errno = saved_errno;
+}
+
+// Runs on every continue, also after a stop that was not ours (SIGSTOP):
+// keys must again be silent and not held until Enter.
+extern "C" void on_resume(int /*signal_number*/)
+{
+    const int saved_errno = errno;
+    if (single_key_active != 0) {
+        tcsetattr(input_fd, TCSANOW, &single_key_modes);
+    }
+    errno = saved_errno;
+}
+
+sigset_t handled_signals() noexcept
+{
+    sigset_t set{};
+    sigemptyset(&set);
+    for (const int signal_number : ending_signals) {
+        sigaddset(&set, signal_number);
+    }
+    sigaddset(&set, SIGTSTP);
+    sigaddset(&set, SIGCONT);
+    return set;
+}
+
+void enter_single_key_mode() noexcept
+{
+    if (isatty(input_fd) == 0 || tcgetattr(input_fd, &original_modes) != 0) {
+        return;
+    }
+    single_key_modes = original_modes;
+    // Keys come one at a time and unseen. Output processing and the signal
+    // keys (Ctrl-C, Ctrl-Z) stay as they were.
+    single_key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    single_key_modes.c_cc[VMIN] = 1;
+    single_key_modes.c_cc[VTIME] = 0;
+
+    const sigset_t handled = handled_signals();
+    sigset_t previous{};
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    for (const int signal_number : ending_signals) {
+        set_handler(signal_number, on_ending_signal);
+    }
+    set_handler(SIGTSTP, on_suspend);
+    set_handler(SIGCONT, on_resume);
+    if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
+        single_key_active = 1;
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void leave_single_key_mode() noexcept
+{
+    if (single_key_active == 0) {
+        return;
+    }
+    // No handler may switch the modes back behind our back from here on.
+    const sigset_t handled = handled_signals();
+    sigset_t previous{};
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    tcsetattr(input_fd, TCSANOW, &original_modes);
+    single_key_active = 0;
+    for (const int signal_number : ending_signals) {
+        set_handler(signal_number, SIG_DFL);
+    }
+    set_handler(SIGTSTP, SIG_DFL);
+    set_handler(SIGCONT, SIG_DFL);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// Waits until the descriptor is ready; false on time-out. A descriptor left
+// non-blocking by another program is waited on rather than taken for ended.
+bool wait_ready(int fd, short events, int timeout_ms) noexcept
+{
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        const int ready = poll(&entry, 1, timeout_ms);
+        if (ready >= 0) {
+            return ready > 0;
+        }
+        if (errno != EINTR) {
+            return true; // let the read or write report the problem
+        }
+    }
+}
+
+class StandardChannel final : public ByteChannel
+{
+  public:
+    ReadResult read(std::span<std::uint8_t> buffer,
+                    std::optional<std::chrono::milliseconds> timeout) override
+    {
+        if (timeout && !wait_ready(input_fd, POLLIN, static_cast<int>(timeout->count()))) {
+            return ReadResult{ReadOutcome::timed_out, 0};
+        }
+        for (;;) {
+            const ssize_t count = ::read(input_fd, buffer.data(), buffer.size());
+            if (count > 0) {
+                return ReadResult{ReadOutcome::bytes, static_cast<std::size_t>(count)};
+            }
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                wait_ready(input_fd, POLLIN, -1);
+                continue;
+            }
+            return ReadResult{ReadOutcome::ended, 0};
+        }
+    }
+
+    void write(std::string_view bytes) override
+    {
+        while (!bytes.empty()) {
+            const ssize_t count = ::write(output_fd, bytes.data(), bytes.size());
+            if (count > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(count));
+            } else if (count < 0 && errno == EINTR) {
+                continue;
+            } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                wait_ready(output_fd, POLLOUT, -1);
+            } else {
+                return; // the screen is gone; the reads will end the program
+            }
+        }
+    }
+};
+
+StandardChannel standard{};
+
+} // namespace
+
+ByteChannel &standard_channel() noexcept
+{
+    return standard;
+}
+
+bool standard_output_is_terminal() noexcept
+{
+    return isatty(output_fd) != 0;
+}
+
+Terminal::Terminal() : console_(standard_channel(), standard_output_is_terminal())
+{
+    enter_single_key_mode();
+}
+
+Terminal::~Terminal()
+{
+    console_.flush();
+    leave_single_key_mode();
+}
+
+} // namespace console

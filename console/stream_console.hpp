@@ -1,0 +1,63 @@
+#pragma once
+
+#include "console/byte_channel.hpp"
+#include "console/console.hpp"
+#include "console/key_decoder.hpp"
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace console
+{
+
+// The pause prompt of the French command interpreter that the machine's
+// users know from its home platform.
+inline constexpr std::string_view pause_prompt = "Appuyez sur une touche pour continuer...";
+
+// Home, erase the screen, erase the scroll-back: what `clear` does.
+inline constexpr std::string_view terminal_clear = "\x1b[H\x1b[2J\x1b[3J";
+// A saved transcript gets page breaks instead of escape codes.
+inline constexpr std::string_view transcript_clear = "\f";
+
+// A sequence whose bytes arrive within this time is one key; a lone Esc is
+// recognised once it has passed.
+inline constexpr std::chrono::milliseconds key_completion_timeout{100};
+
+// The console operations over any byte channel. Output is buffered and goes
+// out in one write just before each wait for a key, so a screen is never seen
+// half drawn. Once input has ended, every key read is the quit key and every
+// pause returns at once.
+class StreamConsole final : public Console
+{
+  public:
+    StreamConsole(ByteChannel &channel, bool output_is_terminal) noexcept;
+    StreamConsole(const StreamConsole &) = delete;
+    StreamConsole &operator=(const StreamConsole &) = delete;
+    ~StreamConsole() = default;
+
+    void write_text(std::string_view text) override;
+    Key read_key() override;
+    void pause_screen() override;
+    void clear_screen() override;
+
+    // Sends whatever is buffered.
+    void flush();
+
+  private:
+    ByteChannel &channel_;
+    std::string_view clear_sequence_;
+    KeyDecoder decoder_;
+    bool input_ended_ = false;
+
+    std::array<std::uint8_t, 4096> input_{};
+    std::size_t input_begin_ = 0;
+    std::size_t input_end_ = 0;
+
+    std::array<char, 4096> output_{};
+    std::size_t output_size_ = 0;
+};
+
+} // namespace console

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "console/byte_channel.hpp"
+#include "console/console.hpp"
+#include "console/stream_console.hpp"
+
+namespace console
+{
+
+// The process's standard input and output, as this platform reads and writes them.
+ByteChannel &standard_channel() noexcept;
+bool standard_output_is_terminal() noexcept;
+
+// Owns the terminal for the life of the program. On a terminal it switches
+// to silent single-key input, and puts back the modes it found on every way
+// out: normal return, and the signals that end or suspend the program. With
+// input from a pipe or a file it touches no terminal setting at all.
+// Create exactly one, in main.
+class Terminal
+{
+  public:
+    Terminal();
+    ~Terminal();
+    Terminal(const Terminal &) = delete;
+    Terminal &operator=(const Terminal &) = delete;
+    Terminal(Terminal &&) = delete;
+    Terminal &operator=(Terminal &&) = delete;
+
+    Console &console() noexcept { return console_; }
+
+  private:
+    StreamConsole console_;
+};
+
+} // namespace console
