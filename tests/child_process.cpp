@@ -1,0 +1,289 @@
+#include "child_process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace child
+{
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+int milliseconds_left(Clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+Ending ending_of(int status)
+{
+    Ending ending;
+    ending.finished = true;
+    if (WIFEXITED(status)) {
+        ending.exit_status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        ending.signal = WTERMSIG(status);
+    }
+    return ending;
+}
+
+// In a forked child, before exec: only async-signal-safe calls.
+[[noreturn]] void exec_program(const std::vector<std::string> &arguments)
+{
+    // A signal ignored or blocked here would stay so in the program.
+    signal(SIGPIPE, SIG_DFL);
+    signal(SIGTTOU, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core); // a SIGQUIT test must not leave a core file
+
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(VENDING_BINARY));
+    for (const std::string &argument : arguments) {
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execv(VENDING_BINARY, argv.data());
+    _exit(127);
+}
+
+} // namespace
+
+PipedRun run_piped(std::string_view input, const std::vector<std::string> &arguments,
+                   std::chrono::milliseconds limit)
+{
+    signal(SIGPIPE, SIG_IGN); // the program may end before taking all its input
+    int to_program[2];
+    int from_program[2];
+    EXPECT_EQ(pipe2(to_program, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(from_program, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(to_program[0], STDIN_FILENO);
+        dup2(from_program[1], STDOUT_FILENO);
+        exec_program(arguments);
+    }
+    close(to_program[0]);
+    close(from_program[1]);
+    fcntl(to_program[1], F_SETFL, O_NONBLOCK);
+
+    PipedRun run;
+    const auto deadline = Clock::now() + limit;
+    int input_fd = to_program[1];
+    if (input.empty()) {
+        close(input_fd);
+        input_fd = -1;
+    }
+    bool output_open = true;
+    while (output_open && milliseconds_left(deadline) > 0) {
+        pollfd fds[2] = {{from_program[0], POLLIN, 0}, {input_fd, POLLOUT, 0}};
+        if (poll(fds, input_fd >= 0 ? 2 : 1, milliseconds_left(deadline)) <= 0) {
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            char buffer[65536];
+            const ssize_t count = read(from_program[0], buffer, sizeof buffer);
+            if (count > 0) {
+                run.output.append(buffer, static_cast<std::size_t>(count));
+            } else {
+                output_open = false;
+            }
+        }
+        if (input_fd >= 0 && fds[1].revents != 0) {
+            const ssize_t count = write(input_fd, input.data(), input.size());
+            if (count > 0) {
+                input.remove_prefix(static_cast<std::size_t>(count));
+            }
+            if (count < 0 && errno != EAGAIN) {
+                input = {};
+            }
+            if (input.empty()) {
+                close(input_fd);
+                input_fd = -1;
+            }
+        }
+    }
+    if (input_fd >= 0) {
+        close(input_fd);
+    }
+    close(from_program[0]);
+
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (milliseconds_left(deadline) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return run; // not finished
+        }
+        usleep(1000);
+    }
+    run.ending = ending_of(status);
+    return run;
+}
+
+TerminalSession::TerminalSession()
+{
+    // The kernel's defaults for a new terminal: canonical, echoing, signals on.
+    EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    tcgetattr(slave_, &modes_at_start_);
+    int status_pipe[2];
+    EXPECT_EQ(pipe2(status_pipe, O_CLOEXEC), 0);
+
+    job_parent_ = fork();
+    if (job_parent_ == 0) {
+        // Plays the shell: leads a session that owns the terminal, starts
+        // the program as its foreground job, and reports how it ends.
+        close(status_pipe[0]);
+        setsid();
+        ioctl(slave_, TIOCSCTTY, 0);
+        const pid_t program = fork();
+        if (program == 0) {
+            setpgid(0, 0);
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(slave_, getpid());
+            dup2(slave_, STDIN_FILENO);
+            dup2(slave_, STDOUT_FILENO);
+            dup2(slave_, STDERR_FILENO);
+            exec_program({});
+        }
+        setpgid(program, program);
+        write(status_pipe[1], &program, sizeof program);
+        int status = 0;
+        while (waitpid(program, &status, 0) < 0 && errno == EINTR) {
+        }
+        write(status_pipe[1], &status, sizeof status);
+        _exit(0);
+    }
+    close(status_pipe[1]);
+    status_pipe_ = status_pipe[0];
+    EXPECT_EQ(read(status_pipe_, &program_, sizeof program_),
+              static_cast<ssize_t>(sizeof program_));
+}
+
+TerminalSession::~TerminalSession()
+{
+    if (!ended_ && program_ > 0) {
+        kill(program_, SIGKILL);
+        wait(5s);
+    }
+    if (job_parent_ > 0) {
+        waitpid(job_parent_, nullptr, 0);
+    }
+    close(status_pipe_);
+    close(master_);
+    close(slave_);
+}
+
+void TerminalSession::type(std::string_view keys) const
+{
+    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+}
+
+std::string TerminalSession::read_until(std::string_view tail, std::chrono::milliseconds limit)
+{
+    std::string got;
+    const auto deadline = Clock::now() + limit;
+    while (!got.ends_with(tail)) {
+        pollfd fd{master_, POLLIN, 0};
+        if (poll(&fd, 1, milliseconds_left(deadline)) <= 0) {
+            ADD_FAILURE() << "timed out waiting for the output to end with\n"
+                          << testing::PrintToString(std::string(tail)) << "\ngot\n"
+                          << testing::PrintToString(got);
+            return got;
+        }
+        char buffer[4096];
+        const ssize_t count = read(master_, buffer, sizeof buffer);
+        if (count <= 0) {
+            ADD_FAILURE() << "terminal closed while waiting for output";
+            return got;
+        }
+        got.append(buffer, static_cast<std::size_t>(count));
+    }
+    return got;
+}
+
+std::string TerminalSession::read_for(std::chrono::milliseconds quiet)
+{
+    std::string got;
+    const auto deadline = Clock::now() + quiet;
+    pollfd fd{master_, POLLIN, 0};
+    while (poll(&fd, 1, milliseconds_left(deadline)) > 0) {
+        char buffer[4096];
+        const ssize_t count = read(master_, buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        got.append(buffer, static_cast<std::size_t>(count));
+    }
+    return got;
+}
+
+termios TerminalSession::modes() const
+{
+    termios now{};
+    tcgetattr(slave_, &now);
+    return now;
+}
+
+char TerminalSession::program_state() const
+{
+    std::ifstream stat("/proc/" + std::to_string(program_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto after_name = line.rfind(')');
+    return after_name == std::string::npos || after_name + 2 >= line.size() ? '?'
+                                                                            : line[after_name + 2];
+}
+
+Ending TerminalSession::wait(std::chrono::milliseconds limit)
+{
+    pollfd fd{status_pipe_, POLLIN, 0};
+    int status = 0;
+    if (poll(&fd, 1, static_cast<int>(limit.count())) <= 0 ||
+        read(status_pipe_, &status, sizeof status) != static_cast<ssize_t>(sizeof status)) {
+        kill(program_, SIGKILL);
+        ended_ = true;
+        return Ending{};
+    }
+    ended_ = true;
+    return ending_of(status);
+}
+
+bool same_modes(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc) &&
+           cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
+}
+
+std::string on_terminal(std::string_view text)
+{
+    std::string converted;
+    for (const char c : text) {
+        if (c == '\n') {
+            converted += '\r';
+        }
+        converted += c;
+    }
+    return converted;
+}
+
+} // namespace child

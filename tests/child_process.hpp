@@ -1,0 +1,75 @@
+#pragma once
+
+// Runs the built program the two ways a user does: fed by a pipe, and as
+// the foreground job of a terminal.
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <termios.h>
+#include <vector>
+
+namespace child
+{
+
+using namespace std::chrono_literals;
+
+struct Ending {
+    bool finished = false; // false: killed after the time limit
+    int exit_status = -1;  // when it exited
+    int signal = 0;        // when a signal ended it
+};
+
+struct PipedRun {
+    Ending ending;
+    std::string output;
+};
+
+// Feeds `input` through a pipe, reads standard output to its end.
+PipedRun run_piped(std::string_view input, const std::vector<std::string> &arguments = {},
+                   std::chrono::milliseconds limit = 20s);
+
+// The program on a fresh pseudo-terminal, started the way a job-control
+// shell starts a job: its own process group, in the foreground, with a
+// parent in the same session that waits for it.
+class TerminalSession
+{
+  public:
+    TerminalSession();
+    ~TerminalSession();
+    TerminalSession(const TerminalSession &) = delete;
+    TerminalSession &operator=(const TerminalSession &) = delete;
+
+    void type(std::string_view keys) const;
+
+    // Reads until the output collected so far ends with `tail`; fails the
+    // test on time-out. Returns everything read by this call.
+    std::string read_until(std::string_view tail, std::chrono::milliseconds limit = 5s);
+    // Reads whatever comes within `quiet`: to show that nothing does.
+    std::string read_for(std::chrono::milliseconds quiet);
+
+    [[nodiscard]] termios modes() const;
+    [[nodiscard]] const termios &modes_at_start() const { return modes_at_start_; }
+    [[nodiscard]] pid_t program() const { return program_; }
+    // The process state letter from /proc: 'T' once stopped.
+    [[nodiscard]] char program_state() const;
+
+    Ending wait(std::chrono::milliseconds limit = 5s);
+
+  private:
+    int master_ = -1;
+    int slave_ = -1;
+    int status_pipe_ = -1;
+    pid_t job_parent_ = -1;
+    pid_t program_ = -1;
+    termios modes_at_start_{};
+    bool ended_ = false;
+};
+
+bool same_modes(const termios &a, const termios &b);
+
+// Output on a terminal: every "\n" the program writes arrives as "\r\n".
+std::string on_terminal(std::string_view text);
+
+} // namespace child

@@ -1,0 +1,129 @@
+// The built program fed through a pipe, as in `printf 'nse ' | vending`.
+
+#include "child_process.hpp"
+#include "screens.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using namespace screens;
+
+const std::string prompt = "Appuyez sur une touche pour continuer...";
+const std::string pause_taken = prompt + "\n";
+const std::string page_break = "\f";
+const std::string goodbye = farewell + pause_taken;
+
+struct PipeCase {
+    const char *name;
+    std::string input;
+    std::string transcript;
+    std::vector<std::string> arguments{};
+};
+
+void PrintTo(const PipeCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+const PipeCase pipe_cases[] = {
+    {"one_sale_then_quit",
+     "nse "
+     "q"
+     "  ",
+     menu + request("CAFE NOIR") + price + change(5) + delivery + pause_taken + page_break + menu +
+         pause_taken + page_break + goodbye},
+    {"arguments_are_ignored",
+     "nse "
+     "q"
+     "  ",
+     menu + request("CAFE NOIR") + price + change(5) + delivery + pause_taken + page_break + menu +
+         pause_taken + page_break + goodbye,
+     {"--help", "-x", "q"}},
+    {"empty_input_quits_at_once", "", menu + pause_taken + page_break + goodbye},
+    {"input_ends_mid_payment", "ns",
+     menu + request("CAFE NOIR") + price + pause_taken + page_break + goodbye},
+    {"input_ends_at_the_pause", "ne",
+     menu + request("CAFE NOIR") + price + delivery + pause_taken + page_break + menu +
+         pause_taken + page_break + goodbye},
+    {"input_ends_inside_an_escape_sequence", "\x1b[1;",
+     menu + price + pause_taken + page_break + goodbye},
+    {"arrow_and_accented_letter_are_single_keys",
+     "\x1b[A"
+     "e"
+     " "
+     "\xc3\xa9"
+     "zzzzz"
+     "\x1bOP"
+     "q ",
+     menu + price + delivery + pause_taken + page_break + menu + price + delivery + pause_taken +
+         page_break + menu + pause_taken + page_break + goodbye},
+    {"quit_during_payment_ends_the_program",
+     "bsq"
+     "x"
+     "y"
+     "ignored after the end",
+     menu + request("BIERE sans alcool") + price + pause_taken + page_break + goodbye},
+};
+
+class PipedSession : public testing::TestWithParam<PipeCase>
+{
+};
+
+TEST_P(PipedSession, PrintsTheExactTranscriptAndExitsWithZero)
+{
+    const PipeCase &c = GetParam();
+    const child::PipedRun run = child::run_piped(c.input, c.arguments);
+    ASSERT_TRUE(run.ending.finished) << "still running after its input ended";
+    EXPECT_EQ(run.ending.exit_status, 0);
+    EXPECT_EQ(run.output, c.transcript);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transcripts, PipedSession, testing::ValuesIn(pipe_cases),
+                         [](const auto &test) { return std::string(test.param.name); });
+
+TEST(PipedSession, ArbitraryBytesEndCleanlyWithBoundedOutput)
+{
+    // Every byte value but the quit key, many times over in a scrambled
+    // order, so the whole input is read and its end is what stops the run.
+    std::string noise;
+    unsigned state = 12345;
+    while (noise.size() < 50000) {
+        state = state * 1103515245U + 12345U;
+        const auto byte = static_cast<char>((state >> 16) & 0xff);
+        if (byte != 'q') {
+            noise += byte;
+        }
+    }
+    const child::PipedRun run = child::run_piped(noise);
+    ASSERT_TRUE(run.ending.finished);
+    EXPECT_EQ(run.ending.exit_status, 0);
+    EXPECT_TRUE(run.output.ends_with(goodbye));
+    // At most one menu, payment and pause per key: no runaway output.
+    const std::size_t per_key = menu.size() + 60 + price.size() + 20 + delivery.size() +
+                                pause_taken.size() + page_break.size();
+    EXPECT_LE(run.output.size(), noise.size() * per_key + goodbye.size());
+}
+
+TEST(PipedSession, AThousandSalesInARow)
+{
+    std::string keys;
+    std::string expected;
+    for (int sale = 0; sale < 1000; ++sale) {
+        keys += "czzzzs ";
+        expected += menu + request("CHOCOLAT au LAIT") + price + change(3) + delivery +
+                    pause_taken + page_break;
+    }
+    expected += menu + pause_taken + page_break + goodbye;
+    const child::PipedRun run = child::run_piped(keys);
+    ASSERT_TRUE(run.ending.finished);
+    EXPECT_EQ(run.ending.exit_status, 0);
+    EXPECT_EQ(run.output, expected);
+}
+
+} // namespace
