@@ -32,16 +32,11 @@ void PrintTo(const PipeCase &c, std::ostream *out)
 }
 
 const PipeCase pipe_cases[] = {
-    {"one_sale_then_quit",
-     "nse "
-     "q"
-     "  ",
+    {"one_sale_then_quit", "nse q  ",
      menu + request("CAFE NOIR") + price + change(5) + delivery + pause_taken + page_break + menu +
          pause_taken + page_break + goodbye},
     {"arguments_are_ignored",
-     "nse "
-     "q"
-     "  ",
+     "nse q  ",
      menu + request("CAFE NOIR") + price + change(5) + delivery + pause_taken + page_break + menu +
          pause_taken + page_break + goodbye,
      {"--help", "-x", "q"}},
@@ -53,21 +48,10 @@ const PipeCase pipe_cases[] = {
          pause_taken + page_break + goodbye},
     {"input_ends_inside_an_escape_sequence", "\x1b[1;",
      menu + price + pause_taken + page_break + goodbye},
-    {"arrow_and_accented_letter_are_single_keys",
-     "\x1b[A"
-     "e"
-     " "
-     "\xc3\xa9"
-     "zzzzz"
-     "\x1bOP"
-     "q ",
+    {"arrow_and_accented_letter_are_single_keys", "\x1b[Ae \xc3\xa9zzzzz\x1bOPq ",
      menu + price + delivery + pause_taken + page_break + menu + price + delivery + pause_taken +
          page_break + menu + pause_taken + page_break + goodbye},
-    {"quit_during_payment_ends_the_program",
-     "bsq"
-     "x"
-     "y"
-     "ignored after the end",
+    {"quit_during_payment_ends_the_program", "bsqxyignored after the end",
      menu + request("BIERE sans alcool") + price + pause_taken + page_break + goodbye},
 };
 

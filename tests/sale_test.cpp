@@ -42,114 +42,38 @@ std::string coffee_sale(const std::string &shown_after_coins)
 }
 
 const SaleCase sale_cases[] = {
-    {"quit_as_first_key",
-     "q"
-     " "
-     " ",
-     menu + pause + clear + ending},
-    {"exact_euro_coin",
-     "ne"
-     " "
-     "q"
-     " "
-     " ",
+    {"quit_as_first_key", "q  ", menu + pause + clear + ending},
+    {"exact_euro_coin", "ne q  ", coffee_sale("") + quit_at_menu},
+    {"two_half_euros", "nss q  ", coffee_sale("") + quit_at_menu},
+    {"ten_tenths", "niiiiiiiiii q  ", coffee_sale("") + quit_at_menu},
+    {"five_fifths", "nzzzzz q  ", coffee_sale("") + quit_at_menu},
+    {"change_1", "nzzzziz q  ", coffee_sale(change(1)) + quit_at_menu},
+    {"change_3", "nzzzzs q  ", coffee_sale(change(3)) + quit_at_menu},
+    {"change_5", "nse q  ", coffee_sale(change(5)) + quit_at_menu},
+    {"change_9_largest", "nszze q  ", coffee_sale(change(9)) + quit_at_menu},
+    {"upper_case_coins_and_other_keys_add_nothing", "nESZIx1 e q  ",
      coffee_sale("") + quit_at_menu},
-    {"two_half_euros",
-     "nss"
-     " "
-     "q  ",
-     coffee_sale("") + quit_at_menu},
-    {"ten_tenths",
-     "niiiiiiiiii"
-     " "
-     "q  ",
-     coffee_sale("") + quit_at_menu},
-    {"five_fifths",
-     "nzzzzz"
-     " "
-     "q  ",
-     coffee_sale("") + quit_at_menu},
-    {"change_1",
-     "nzzzziz"
-     " "
-     "q  ",
-     coffee_sale(change(1)) + quit_at_menu},
-    {"change_3",
-     "nzzzzs"
-     " "
-     "q  ",
-     coffee_sale(change(3)) + quit_at_menu},
-    {"change_5",
-     "nse"
-     " "
-     "q  ",
-     coffee_sale(change(5)) + quit_at_menu},
-    {"change_9_largest",
-     "nszze"
-     " "
-     "q  ",
-     coffee_sale(change(9)) + quit_at_menu},
-    {"upper_case_coins_and_other_keys_add_nothing",
-     "nESZIx1 e"
-     " "
-     "q  ",
-     coffee_sale("") + quit_at_menu},
-    {"quit_during_payment_abandons_the_sale",
-     "nsq"
-     " "
-     " ",
+    {"quit_during_payment_abandons_the_sale", "nsq  ",
      menu + request("CAFE NOIR") + price + pause + clear + ending},
-    {"quit_as_first_coin",
-     "nq"
-     " "
-     " ",
-     menu + request("CAFE NOIR") + price + pause + clear + ending},
-    {"quit_at_a_pause_is_taken_by_the_pause",
-     "ne"
-     "q"
-     "q  ",
-     coffee_sale("") + quit_at_menu},
-    {"upper_q_is_a_choice_that_leads_to_payment",
-     "Qe"
-     " "
-     "q  ",
+    {"quit_as_first_coin", "nq  ", menu + request("CAFE NOIR") + price + pause + clear + ending},
+    {"quit_at_a_pause_is_taken_by_the_pause", "neqq  ", coffee_sale("") + quit_at_menu},
+    {"upper_q_is_a_choice_that_leads_to_payment", "Qe q  ",
      menu + price + delivery + pause + clear + quit_at_menu},
-    {"non_drink_choice_goes_straight_to_payment",
-     "xs"
-     "s"
-     " "
-     "q  ",
+    {"non_drink_choice_goes_straight_to_payment", "xss q  ",
      menu + price + delivery + pause + clear + quit_at_menu},
-    {"coin_key_as_choice_is_no_coin",
-     "ee"
-     " "
-     "q  ",
+    {"coin_key_as_choice_is_no_coin", "ee q  ",
      menu + price + delivery + pause + clear + quit_at_menu},
     {"byte_above_127_as_choice_selects_nothing",
      "\xc3"
      "e"
-     " "
-     "q  ",
+     " q  ",
      menu + price + delivery + pause + clear + quit_at_menu},
     // Had the first sale's money been kept, the second would need no coin
     // and "s" would become the next choice.
-    {"next_sale_starts_from_nothing",
-     "nse"
-     " "
-     "ts"
-     "s"
-     " "
-     "q  ",
+    {"next_sale_starts_from_nothing", "nse tss q  ",
      coffee_sale(change(5)) + menu + request("THE NATURE") + price + delivery + pause + clear +
          quit_at_menu},
-    {"menu_is_the_same_every_cycle",
-     "ne"
-     " "
-     "le"
-     " "
-     "ce"
-     " "
-     "q  ",
+    {"menu_is_the_same_every_cycle", "ne le ce q  ",
      coffee_sale("") + menu + request("CAFE AU LAIT") + price + delivery + pause + clear + menu +
          request("CHOCOLAT au LAIT") + price + delivery + pause + clear + quit_at_menu},
 };
@@ -261,8 +185,7 @@ TEST(Payment, ChangeShowsEveryPossibleValue)
 
 TEST(Payment, PreviousChangeStaysUntilTheNextOverpaidSale)
 {
-    ScriptedConsole console("se"
-                            "e");
+    ScriptedConsole console("see");
     vending::Machine machine;
     machine.i = 'n';
     vending::take_payment(console, machine);
