@@ -3,6 +3,9 @@
 
 #include "console/terminal.hpp"
 
+#include "console/byte_key_reader.hpp"
+#include "console/byte_streams.hpp"
+
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -153,7 +156,7 @@ bool wait_ready(int fd, short events, int timeout_ms) noexcept
     }
 }
 
-class StandardChannel final : public ByteChannel
+class StandardInput final : public ByteSource
 {
   public:
     ReadResult read(std::span<std::uint8_t> buffer,
@@ -177,7 +180,11 @@ class StandardChannel final : public ByteChannel
             return ReadResult{ReadOutcome::ended, 0};
         }
     }
+};
 
+class StandardOutput final : public ByteSink
+{
+  public:
     void write(std::string_view bytes) override
     {
         while (!bytes.empty()) {
@@ -195,21 +202,15 @@ class StandardChannel final : public ByteChannel
     }
 };
 
-StandardChannel standard{};
+StandardInput standard_input{};
+ByteKeyReader standard_keys{standard_input};
+StandardOutput standard_output{};
 
 } // namespace
 
-ByteChannel &standard_channel() noexcept
-{
-    return standard;
-}
-
-bool standard_output_is_terminal() noexcept
-{
-    return isatty(output_fd) != 0;
-}
-
-Terminal::Terminal() : console_(standard_channel(), standard_output_is_terminal())
+Terminal::Terminal()
+    : console_(standard_keys, standard_output,
+               isatty(output_fd) != 0 ? terminal_clear : transcript_clear)
 {
     enter_single_key_mode();
 }

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <optional>
-#include <span>
 
 namespace console
 {
 
-StreamConsole::StreamConsole(ByteChannel &channel, bool output_is_terminal) noexcept
-    : channel_(channel), clear_sequence_(output_is_terminal ? terminal_clear : transcript_clear)
+StreamConsole::StreamConsole(KeySource &keys, ByteSink &screen,
+                             std::string_view clear_sequence) noexcept
+    : keys_(keys), screen_(screen), clear_sequence_(clear_sequence)
 {
 }
 
@@ -18,7 +18,7 @@ void StreamConsole::write_text(std::string_view text)
         flush();
     }
     if (text.size() > output_.size()) {
-        channel_.write(text);
+        screen_.write(text);
         return;
     }
     std::copy(text.begin(), text.end(),
@@ -29,7 +29,7 @@ void StreamConsole::write_text(std::string_view text)
 void StreamConsole::flush()
 {
     if (output_size_ > 0) {
-        channel_.write(std::string_view(output_.data(), output_size_));
+        screen_.write(std::string_view(output_.data(), output_size_));
         output_size_ = 0;
     }
 }
@@ -40,41 +40,11 @@ Key StreamConsole::read_key()
         return end_of_input_key;
     }
     flush();
-    for (;;) {
-        while (input_begin_ < input_end_) {
-            const KeyDecoder::Step step = decoder_.feed(input_[input_begin_]);
-            if (step.consumed) {
-                ++input_begin_;
-            }
-            if (step.key) {
-                return *step.key;
-            }
-        }
-
-        // Only the rest of a started key is waited for with a time limit.
-        const std::optional<std::chrono::milliseconds> timeout =
-            decoder_.pending() ? std::optional(key_completion_timeout) : std::nullopt;
-        const ReadResult result = channel_.read(std::span(input_), timeout);
-        switch (result.outcome) {
-        case ReadOutcome::bytes:
-            input_begin_ = 0;
-            input_end_ = std::min(result.count, input_.size());
-            break;
-        case ReadOutcome::timed_out:
-            if (const std::optional<Key> key = decoder_.finish()) {
-                return *key;
-            }
-            break;
-        case ReadOutcome::ended:
-            input_ended_ = true;
-            // A key whose last bytes never came still counts; the quit key
-            // follows on the next read.
-            if (const std::optional<Key> key = decoder_.finish()) {
-                return *key;
-            }
-            return end_of_input_key;
-        }
+    if (const std::optional<Key> key = keys_.next_key()) {
+        return *key;
     }
+    input_ended_ = true;
+    return end_of_input_key;
 }
 
 void StreamConsole::pause_screen()

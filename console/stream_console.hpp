@@ -1,13 +1,11 @@
 #pragma once
 
-#include "console/byte_channel.hpp"
+#include "console/byte_streams.hpp"
 #include "console/console.hpp"
-#include "console/key_decoder.hpp"
+#include "console/key_source.hpp"
 
 #include <array>
-#include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
 
 namespace console
@@ -22,18 +20,14 @@ inline constexpr std::string_view terminal_clear = "\x1b[H\x1b[2J\x1b[3J";
 // A saved transcript gets page breaks instead of escape codes.
 inline constexpr std::string_view transcript_clear = "\f";
 
-// A sequence whose bytes arrive within this time is one key; a lone Esc is
-// recognised once it has passed.
-inline constexpr std::chrono::milliseconds key_completion_timeout{100};
-
-// The console operations over any byte channel. Output is buffered and goes
-// out in one write just before each wait for a key, so a screen is never seen
-// half drawn. Once input has ended, every key read is the quit key and every
-// pause returns at once.
+// The console operations over a key source and a byte sink. Output is
+// buffered and goes out in one write just before each wait for a key, so a
+// screen is never seen half drawn. Once input has ended, every key read is
+// the quit key and every pause returns at once.
 class StreamConsole final : public Console
 {
   public:
-    StreamConsole(ByteChannel &channel, bool output_is_terminal) noexcept;
+    StreamConsole(KeySource &keys, ByteSink &screen, std::string_view clear_sequence) noexcept;
     StreamConsole(const StreamConsole &) = delete;
     StreamConsole &operator=(const StreamConsole &) = delete;
     ~StreamConsole() = default;
@@ -47,14 +41,10 @@ class StreamConsole final : public Console
     void flush();
 
   private:
-    ByteChannel &channel_;
+    KeySource &keys_;
+    ByteSink &screen_;
     std::string_view clear_sequence_;
-    KeyDecoder decoder_;
     bool input_ended_ = false;
-
-    std::array<std::uint8_t, 4096> input_{};
-    std::size_t input_begin_ = 0;
-    std::size_t input_end_ = 0;
 
     std::array<char, 4096> output_{};
     std::size_t output_size_ = 0;

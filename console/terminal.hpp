@@ -1,21 +1,16 @@
 #pragma once
 
-#include "console/byte_channel.hpp"
 #include "console/console.hpp"
 #include "console/stream_console.hpp"
 
 namespace console
 {
 
-// The process's standard input and output, as this platform reads and writes them.
-ByteChannel &standard_channel() noexcept;
-bool standard_output_is_terminal() noexcept;
-
 // Owns the terminal for the life of the program. On a terminal it switches
 // to silent single-key input, and puts back the modes it found on every way
-// out: normal return, and the signals that end or suspend the program. With
-// input from a pipe or a file it touches no terminal setting at all.
-// Create exactly one, in main.
+// out: normal return, and the signals or events that end or suspend the
+// program. With input from a pipe or a file it changes no terminal setting.
+// Each platform's backend file defines it. Create exactly one, in main.
 class Terminal
 {
   public:

@@ -1,6 +1,7 @@
 // The console over a byte channel: one write per wait, keys from reads,
 // the wait for the rest of a key, and the end of input.
 
+#include "console/byte_key_reader.hpp"
 #include "console/stream_console.hpp"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ using namespace std::chrono_literals;
 
 // Plays reads from a script (a chunk of bytes, a time-out, then the end)
 // and records each write and each wait that was asked for.
-class FakeChannel final : public console::ByteChannel
+class FakeChannel final : public console::ByteSource, public console::ByteSink
 {
   public:
     struct Read {
@@ -61,11 +62,23 @@ class FakeChannel final : public console::ByteChannel
 
 constexpr Key esc = 0x1b;
 
+// The console as a terminal backend assembles it: keys decoded from the
+// channel's bytes, text written to it.
+struct ConsoleOver {
+    explicit ConsoleOver(FakeChannel &channel, std::string_view clear = console::terminal_clear)
+        : keys(channel), console(keys, channel, clear)
+    {
+    }
+    console::ByteKeyReader keys;
+    StreamConsole console;
+};
+
 TEST(StreamConsole, BuffersTextUntilTheNextWaitThenWritesItOnce)
 {
     FakeChannel channel;
     channel.bytes("ab");
-    StreamConsole console(channel, true);
+    ConsoleOver console_over(channel);
+    StreamConsole &console = console_over.console;
     console.write_text("one ");
     console.write_text("screen");
     EXPECT_TRUE(channel.writes.empty()) << "nothing goes out before the program waits";
@@ -78,7 +91,8 @@ TEST(StreamConsole, BuffersTextUntilTheNextWaitThenWritesItOnce)
 TEST(StreamConsole, TextLargerThanTheBufferArrivesWholeAndInOrder)
 {
     FakeChannel channel;
-    StreamConsole console(channel, false);
+    ConsoleOver console_over(channel, console::transcript_clear);
+    StreamConsole &console = console_over.console;
     const std::string big(10000, 'x');
     console.write_text("before ");
     console.write_text(big);
@@ -95,7 +109,8 @@ TEST(StreamConsole, PauseShowsThePromptTakesOneKeyAndEndsTheLine)
 {
     FakeChannel channel;
     channel.bytes("\x1b[Dn");
-    StreamConsole console(channel, true);
+    ConsoleOver console_over(channel);
+    StreamConsole &console = console_over.console;
     console.pause_screen();
     EXPECT_EQ(console.read_key(), 'n') << "the arrow at the pause was one key";
     EXPECT_EQ(channel.writes,
@@ -105,13 +120,15 @@ TEST(StreamConsole, PauseShowsThePromptTakesOneKeyAndEndsTheLine)
 TEST(StreamConsole, ClearsWithEscapesOnATerminalAndAFormFeedElsewhere)
 {
     FakeChannel terminal_channel;
-    StreamConsole on_terminal(terminal_channel, true);
+    ConsoleOver on_terminal_over(terminal_channel);
+    StreamConsole &on_terminal = on_terminal_over.console;
     on_terminal.clear_screen();
     on_terminal.flush();
     EXPECT_EQ(terminal_channel.writes, std::vector<std::string>{"\x1b[H\x1b[2J\x1b[3J"});
 
     FakeChannel file_channel;
-    StreamConsole to_file(file_channel, false);
+    ConsoleOver to_file_over(file_channel, console::transcript_clear);
+    StreamConsole &to_file = to_file_over.console;
     to_file.clear_screen();
     to_file.flush();
     EXPECT_EQ(file_channel.writes, std::vector<std::string>{"\f"});
@@ -124,7 +141,8 @@ TEST(StreamConsole, WaitsForTheRestOfAKeyOnlyBriefly)
     channel.time_out();
     channel.bytes("\x1b[");
     channel.bytes("B");
-    StreamConsole console(channel, true);
+    ConsoleOver console_over(channel);
+    StreamConsole &console = console_over.console;
     EXPECT_EQ(console.read_key(), esc) << "a lone Esc is a key once the wait runs out";
     EXPECT_EQ(console.read_key(), esc) << "an arrow split across two reads is one key";
     using Timeout = std::optional<std::chrono::milliseconds>;
@@ -136,7 +154,8 @@ TEST(StreamConsole, EndOfInputGivesTheQuitKeyForEverAndPausesReturnAtOnce)
 {
     FakeChannel channel;
     channel.bytes("n\xc3");
-    StreamConsole console(channel, false);
+    ConsoleOver console_over(channel, console::transcript_clear);
+    StreamConsole &console = console_over.console;
     EXPECT_EQ(console.read_key(), 'n');
     EXPECT_EQ(console.read_key(), static_cast<Key>(0xc3)) << "a key cut short by the end counts";
     EXPECT_EQ(console.read_key(), 'q');
@@ -154,7 +173,8 @@ TEST(StreamConsole, EndOfInputGivesTheQuitKeyForEverAndPausesReturnAtOnce)
 TEST(StreamConsole, EmptyInputEndsAtTheFirstRead)
 {
     FakeChannel channel;
-    StreamConsole console(channel, false);
+    ConsoleOver console_over(channel, console::transcript_clear);
+    StreamConsole &console = console_over.console;
     EXPECT_EQ(console.read_key(), 'q');
     EXPECT_EQ(console.read_key(), 'q');
     EXPECT_EQ(channel.timeouts.size(), 1U);
@@ -168,7 +188,8 @@ TEST(StreamConsole, KeysFromAReadLargerThanTheInputBufferAreAllDelivered)
         many += static_cast<char>('a' + k % 26);
     }
     channel.bytes(many);
-    StreamConsole console(channel, false);
+    ConsoleOver console_over(channel, console::transcript_clear);
+    StreamConsole &console = console_over.console;
     for (int k = 0; k < 9000; ++k) {
         ASSERT_EQ(console.read_key(), 'a' + k % 26) << "key " << k;
     }

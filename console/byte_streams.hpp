@@ -21,24 +21,36 @@ struct ReadResult {
     std::size_t count = 0;
 };
 
-// The raw byte stream under the console: the keyboard or a pipe on one
-// side, the screen or a file on the other. Each platform supplies one.
-class ByteChannel
+// Raw input: the keyboard of a terminal, a pipe or a file.
+class ByteSource
 {
   public:
-    ByteChannel() = default;
-    ByteChannel(const ByteChannel &) = delete;
-    ByteChannel &operator=(const ByteChannel &) = delete;
+    ByteSource() = default;
+    ByteSource(const ByteSource &) = delete;
+    ByteSource &operator=(const ByteSource &) = delete;
 
     // Waits for input, at most `timeout` when one is given. Interruptions by
     // signals are retried inside; they are not an end of input.
     virtual ReadResult read(std::span<std::uint8_t> buffer,
                             std::optional<std::chrono::milliseconds> timeout) = 0;
+
+  protected:
+    ~ByteSource() = default;
+};
+
+// Raw output: the screen, a pipe or a file.
+class ByteSink
+{
+  public:
+    ByteSink() = default;
+    ByteSink(const ByteSink &) = delete;
+    ByteSink &operator=(const ByteSink &) = delete;
+
     // Writes all of the bytes, or gives up quietly when the output is gone.
     virtual void write(std::string_view bytes) = 0;
 
   protected:
-    ~ByteChannel() = default;
+    ~ByteSink() = default;
 };
 
 } // namespace console
