@@ -54,14 +54,36 @@ Ending ending_of(int status)
     setrlimit(RLIMIT_CORE, &no_core); // a SIGQUIT test must not leave a core file
 
     std::vector<char *> argv;
+#ifdef VENDING_LAUNCHER
+    argv.push_back(const_cast<char *>(VENDING_LAUNCHER)); // e.g. Wine for the Windows program
+#endif
     argv.push_back(const_cast<char *>(VENDING_BINARY));
     for (const std::string &argument : arguments) {
         argv.push_back(const_cast<char *>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    execv(VENDING_BINARY, argv.data());
+    execv(argv[0], argv.data());
     _exit(127);
 }
+
+#ifdef VENDING_CRLF_LINE_ENDS
+// The program's line ends are CRLF here: every line feed must come with its
+// carriage return, which is then dropped to compare with the common texts.
+std::string without_carriage_returns(std::string_view output)
+{
+    std::string lines;
+    for (std::size_t at = 0; at < output.size(); ++at) {
+        if (output[at] == '\n') {
+            EXPECT_TRUE(at > 0 && output[at - 1] == '\r') << "bare line feed at byte " << at;
+        }
+        if (output[at] == '\r' && at + 1 < output.size() && output[at + 1] == '\n') {
+            continue;
+        }
+        lines += output[at];
+    }
+    return lines;
+}
+#endif
 
 } // namespace
 
@@ -134,6 +156,9 @@ PipedRun run_piped(std::string_view input, const std::vector<std::string> &argum
         usleep(1000);
     }
     run.ending = ending_of(status);
+#ifdef VENDING_CRLF_LINE_ENDS
+    run.output = without_carriage_returns(run.output);
+#endif
     return run;
 }
 
