@@ -25,7 +25,9 @@ class ByteKeyReader final : public KeySource
     explicit ByteKeyReader(ByteSource &source) noexcept : source_(source) {}
     ByteKeyReader(const ByteKeyReader &) = delete;
     ByteKeyReader &operator=(const ByteKeyReader &) = delete;
-    ~ByteKeyReader() = default;
+    ByteKeyReader(ByteKeyReader &&) = delete;
+    ByteKeyReader &operator=(ByteKeyReader &&) = delete;
+    ~ByteKeyReader() override = default;
 
     std::optional<Key> next_key() override;
 

@@ -28,14 +28,14 @@ class ByteSource
     ByteSource() = default;
     ByteSource(const ByteSource &) = delete;
     ByteSource &operator=(const ByteSource &) = delete;
+    ByteSource(ByteSource &&) = delete;
+    ByteSource &operator=(ByteSource &&) = delete;
+    virtual ~ByteSource() = default;
 
     // Waits for input, at most `timeout` when one is given. Interruptions by
     // signals are retried inside; they are not an end of input.
     virtual ReadResult read(std::span<std::uint8_t> buffer,
                             std::optional<std::chrono::milliseconds> timeout) = 0;
-
-  protected:
-    ~ByteSource() = default;
 };
 
 // Raw output: the screen, a pipe or a file.
@@ -45,12 +45,12 @@ class ByteSink
     ByteSink() = default;
     ByteSink(const ByteSink &) = delete;
     ByteSink &operator=(const ByteSink &) = delete;
+    ByteSink(ByteSink &&) = delete;
+    ByteSink &operator=(ByteSink &&) = delete;
+    virtual ~ByteSink() = default;
 
     // Writes all of the bytes, or gives up quietly when the output is gone.
     virtual void write(std::string_view bytes) = 0;
-
-  protected:
-    ~ByteSink() = default;
 };
 
 } // namespace console

@@ -22,6 +22,9 @@ class Console
     Console() = default;
     Console(const Console &) = delete;
     Console &operator=(const Console &) = delete;
+    Console(Console &&) = delete;
+    Console &operator=(Console &&) = delete;
+    virtual ~Console() = default;
 
     // Shows text at the cursor; it is on screen before the next wait for a key.
     virtual void write_text(std::string_view text) = 0;
@@ -31,9 +34,6 @@ class Console
     virtual void pause_screen() = 0;
     // Empties the screen and puts the cursor at its top left.
     virtual void clear_screen() = 0;
-
-  protected:
-    ~Console() = default;
 };
 
 } // namespace console

@@ -15,6 +15,9 @@ class GetchRuntime
     GetchRuntime() = default;
     GetchRuntime(const GetchRuntime &) = delete;
     GetchRuntime &operator=(const GetchRuntime &) = delete;
+    GetchRuntime(GetchRuntime &&) = delete;
+    GetchRuntime &operator=(GetchRuntime &&) = delete;
+    virtual ~GetchRuntime() = default;
 
     // _getch: the next code, without echo; a negative value when the
     // console can give no more.
@@ -24,9 +27,6 @@ class GetchRuntime
     // Ends the program as Ctrl-C ends a console program; returns only when
     // this process ignores Ctrl-C, and the press is then an ordinary key.
     virtual void interrupt() = 0;
-
-  protected:
-    ~GetchRuntime() = default;
 };
 
 inline constexpr int getch_ctrl_c = 3;
@@ -43,7 +43,9 @@ class GetchKeys final : public KeySource
     explicit GetchKeys(GetchRuntime &runtime) noexcept : runtime_(runtime) {}
     GetchKeys(const GetchKeys &) = delete;
     GetchKeys &operator=(const GetchKeys &) = delete;
-    ~GetchKeys() = default;
+    GetchKeys(GetchKeys &&) = delete;
+    GetchKeys &operator=(GetchKeys &&) = delete;
+    ~GetchKeys() override = default;
 
     std::optional<Key> next_key() override;
 

@@ -15,12 +15,12 @@ class KeySource
     KeySource() = default;
     KeySource(const KeySource &) = delete;
     KeySource &operator=(const KeySource &) = delete;
+    KeySource(KeySource &&) = delete;
+    KeySource &operator=(KeySource &&) = delete;
+    virtual ~KeySource() = default;
 
     // Waits for the next key press; nothing once no key can ever come.
     virtual std::optional<Key> next_key() = 0;
-
-  protected:
-    ~KeySource() = default;
 };
 
 } // namespace console

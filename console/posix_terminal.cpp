@@ -6,9 +6,12 @@
 #include "console/byte_key_reader.hpp"
 #include "console/byte_streams.hpp"
 
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
+#include <optional>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,22 +24,21 @@ namespace
 constexpr int input_fd = STDIN_FILENO;
 constexpr int output_fd = STDOUT_FILENO;
 
-// Shared with the signal handlers, hence plain statics written before the
-// handlers are installed.
-struct termios original_modes {
-};
-struct termios single_key_modes {
-};
+// Signal handlers can reach no other state than this, so it lives at
+// namespace scope; it is written before the handlers are installed.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+termios original_modes = {};
+termios single_key_modes = {};
 volatile std::sig_atomic_t single_key_active = 0;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 // Signals whose default action ends the program: put the terminal back,
 // then die of the same signal so the parent sees the real cause.
-constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+constexpr std::array ending_signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 void set_handler(int signal_number, void (*handler)(int)) noexcept
 {
-    struct sigaction action {
-    };
+    struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
@@ -51,7 +53,7 @@ extern "C" void on_ending_signal(int signal_number)
     set_handler(signal_number, SIG_DFL);
     // Still blocked while this handler runs: it is delivered, with its
     // default action, the moment the handler returns.
-    raise(signal_number);
+    static_cast<void>(raise(signal_number));
 }
 
 extern "C" void on_resume(int /*signal_number*/);
@@ -67,7 +69,7 @@ extern "C" void on_suspend(int /*signal_number*/)
     sigemptyset(&suspend);
     sigaddset(&suspend, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
-    raise(SIGTSTP); // stops here until the shell continues us
+    static_cast<void>(raise(SIGTSTP)); // stops here until the shell continues us
     set_handler(SIGTSTP, on_suspend);
     errno = saved_errno;
 }
@@ -142,9 +144,9 @@ void leave_single_key_mode() noexcept
 
 // Waits until the descriptor is ready; false on time-out. A descriptor left
 // non-blocking by another program is waited on rather than taken for ended.
-bool wait_ready(int fd, short events, int timeout_ms) noexcept
+bool wait_ready(pollfd entry, std::optional<std::chrono::milliseconds> timeout) noexcept
 {
-    pollfd entry{fd, events, 0};
+    const int timeout_ms = timeout ? static_cast<int>(timeout->count()) : -1;
     for (;;) {
         const int ready = poll(&entry, 1, timeout_ms);
         if (ready >= 0) {
@@ -162,7 +164,7 @@ class StandardInput final : public ByteSource
     ReadResult read(std::span<std::uint8_t> buffer,
                     std::optional<std::chrono::milliseconds> timeout) override
     {
-        if (timeout && !wait_ready(input_fd, POLLIN, static_cast<int>(timeout->count()))) {
+        if (timeout && !wait_ready({input_fd, POLLIN, 0}, timeout)) {
             return ReadResult{ReadOutcome::timed_out, 0};
         }
         for (;;) {
@@ -174,7 +176,7 @@ class StandardInput final : public ByteSource
                 continue;
             }
             if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                wait_ready(input_fd, POLLIN, -1);
+                wait_ready({input_fd, POLLIN, 0}, std::nullopt);
                 continue;
             }
             return ReadResult{ReadOutcome::ended, 0};
@@ -194,7 +196,7 @@ class StandardOutput final : public ByteSink
             } else if (count < 0 && errno == EINTR) {
                 continue;
             } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                wait_ready(output_fd, POLLOUT, -1);
+                wait_ready({output_fd, POLLOUT, 0}, std::nullopt);
             } else {
                 return; // the screen is gone; the reads will end the program
             }
@@ -202,14 +204,23 @@ class StandardOutput final : public ByteSink
     }
 };
 
-StandardInput standard_input{};
-ByteKeyReader standard_keys{standard_input};
-StandardOutput standard_output{};
+KeySource &standard_keys()
+{
+    static StandardInput input{};
+    static ByteKeyReader keys{input};
+    return keys;
+}
+
+ByteSink &standard_output()
+{
+    static StandardOutput output;
+    return output;
+}
 
 } // namespace
 
 Terminal::Terminal()
-    : console_(standard_keys, standard_output,
+    : console_(standard_keys(), standard_output(),
                isatty(output_fd) != 0 ? terminal_clear : transcript_clear)
 {
     enter_single_key_mode();

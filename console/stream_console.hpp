@@ -30,7 +30,9 @@ class StreamConsole final : public Console
     StreamConsole(KeySource &keys, ByteSink &screen, std::string_view clear_sequence) noexcept;
     StreamConsole(const StreamConsole &) = delete;
     StreamConsole &operator=(const StreamConsole &) = delete;
-    ~StreamConsole() = default;
+    StreamConsole(StreamConsole &&) = delete;
+    StreamConsole &operator=(StreamConsole &&) = delete;
+    ~StreamConsole() override = default;
 
     void write_text(std::string_view text) override;
     Key read_key() override;

@@ -50,10 +50,13 @@ bool is_console(HANDLE handle) noexcept
 }
 
 // The output mode found at start, put back on every way out. Written before
-// the control handler is installed, read by it on its own thread.
+// the control handler is installed, read by it on its own thread, so it
+// lives at namespace scope.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 DWORD original_output_mode = 0;
 volatile LONG output_mode_changed = 0;
 bool virtual_terminal = false;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 void restore_output_mode() noexcept
 {
@@ -223,26 +226,30 @@ class StandardOutput final : public ByteSink
     }
 };
 
-RuntimeKeyboard runtime_keyboard{};
-GetchKeys console_keys{runtime_keyboard};
-StandardInput standard_input{};
-ByteKeyReader redirected_keys{standard_input};
-StandardOutput standard_output{};
-
 // _getch reads the console even when input is redirected, so a pipe or a
 // file is read as bytes instead, exactly as on other systems.
-KeySource &standard_keys() noexcept
+KeySource &standard_keys()
 {
     if (is_console(input_handle())) {
-        return console_keys;
+        static RuntimeKeyboard keyboard;
+        static GetchKeys keys{keyboard};
+        return keys;
     }
-    return redirected_keys;
+    static StandardInput input{};
+    static ByteKeyReader keys{input};
+    return keys;
+}
+
+ByteSink &standard_output()
+{
+    static StandardOutput output;
+    return output;
 }
 
 } // namespace
 
 Terminal::Terminal()
-    : console_(standard_keys(), standard_output,
+    : console_(standard_keys(), standard_output(),
                is_console(output_handle()) ? terminal_clear : transcript_clear)
 {
     enter_console_mode();

@@ -1,5 +1,7 @@
 #include "vending/menu.hpp"
 
+#include <algorithm>
+
 namespace vending
 {
 namespace
@@ -14,12 +16,10 @@ constexpr console::Key lower_case(char upper) noexcept
 
 const Drink *find_drink(console::Key key) noexcept
 {
-    for (const Drink &drink : catalogue) {
-        if (key == drink.menu_key || key == lower_case(drink.menu_key)) {
-            return &drink;
-        }
-    }
-    return nullptr;
+    const auto found = std::ranges::find_if(catalogue, [key](const Drink &drink) {
+        return key == drink.menu_key || key == lower_case(drink.menu_key);
+    });
+    return found != catalogue.end() ? &*found : nullptr;
 }
 
 void show_menu(console::Console &console)

@@ -1,5 +1,6 @@
 #include "vending/payment.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -26,12 +27,8 @@ void write_change_line(console::Console &console, Amount rendu)
 
 Amount coin_value(console::Key key) noexcept
 {
-    for (const Coin &coin : coins) {
-        if (key == coin.key) {
-            return coin.value;
-        }
-    }
-    return 0;
+    const auto coin = std::ranges::find(coins, key, &Coin::key);
+    return coin != coins.end() ? coin->value : 0;
 }
 
 void take_payment(console::Console &console, Machine &machine)

@@ -1,6 +1,5 @@
 #include "vending/sale_loop.hpp"
 
-#include "vending/machine.hpp"
 #include "vending/menu.hpp"
 #include "vending/payment.hpp"
 
@@ -10,6 +9,11 @@ namespace vending
 int run_sales(console::Console &console)
 {
     Machine machine;
+    return run_sales(console, machine);
+}
+
+int run_sales(console::Console &console, Machine &machine)
+{
     // Only the most recent key decides: a quit key taken by a pause is not it.
     while (machine.i != quit_key) {
         show_menu(console);
