@@ -1,10 +1,11 @@
 // Terminal and standard streams on POSIX systems: termios for silent
 // single-key input, signal handlers that put the terminal back.
 
-#include "console/terminal.hpp"
+#include "console/platform.hpp"
 
 #include "console/byte_key_reader.hpp"
 #include "console/byte_streams.hpp"
+#include "console/stream_console.hpp"
 
 #include <array>
 #include <cerrno>
@@ -97,51 +98,6 @@ sigset_t handled_signals() noexcept
     return set;
 }
 
-void enter_single_key_mode() noexcept
-{
-    if (isatty(input_fd) == 0 || tcgetattr(input_fd, &original_modes) != 0) {
-        return;
-    }
-    single_key_modes = original_modes;
-    // Keys come one at a time and unseen. Output processing and the signal
-    // keys (Ctrl-C, Ctrl-Z) stay as they were.
-    single_key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    single_key_modes.c_cc[VMIN] = 1;
-    single_key_modes.c_cc[VTIME] = 0;
-
-    const sigset_t handled = handled_signals();
-    sigset_t previous{};
-    sigprocmask(SIG_BLOCK, &handled, &previous);
-    for (const int signal_number : ending_signals) {
-        set_handler(signal_number, on_ending_signal);
-    }
-    set_handler(SIGTSTP, on_suspend);
-    set_handler(SIGCONT, on_resume);
-    if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
-        single_key_active = 1;
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
-void leave_single_key_mode() noexcept
-{
-    if (single_key_active == 0) {
-        return;
-    }
-    // No handler may switch the modes back behind our back from here on.
-    const sigset_t handled = handled_signals();
-    sigset_t previous{};
-    sigprocmask(SIG_BLOCK, &handled, &previous);
-    tcsetattr(input_fd, TCSANOW, &original_modes);
-    single_key_active = 0;
-    for (const int signal_number : ending_signals) {
-        set_handler(signal_number, SIG_DFL);
-    }
-    set_handler(SIGTSTP, SIG_DFL);
-    set_handler(SIGCONT, SIG_DFL);
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
 // Waits until the descriptor is ready; false on time-out. A descriptor left
 // non-blocking by another program is waited on rather than taken for ended.
 bool wait_ready(pollfd entry, std::optional<std::chrono::milliseconds> timeout) noexcept
@@ -204,6 +160,56 @@ class StandardOutput final : public ByteSink
     }
 };
 
+} // namespace
+
+namespace platform
+{
+
+void enter_terminal_mode() noexcept
+{
+    if (isatty(input_fd) == 0 || tcgetattr(input_fd, &original_modes) != 0) {
+        return;
+    }
+    single_key_modes = original_modes;
+    // Keys come one at a time and unseen. Output processing and the signal
+    // keys (Ctrl-C, Ctrl-Z) stay as they were.
+    single_key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    single_key_modes.c_cc[VMIN] = 1;
+    single_key_modes.c_cc[VTIME] = 0;
+
+    const sigset_t handled = handled_signals();
+    sigset_t previous{};
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    for (const int signal_number : ending_signals) {
+        set_handler(signal_number, on_ending_signal);
+    }
+    set_handler(SIGTSTP, on_suspend);
+    set_handler(SIGCONT, on_resume);
+    if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
+        single_key_active = 1;
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void restore_terminal_mode() noexcept
+{
+    if (single_key_active == 0) {
+        return;
+    }
+    // No handler may switch the modes back behind our back from here on.
+    const sigset_t handled = handled_signals();
+    sigset_t previous{};
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    tcsetattr(input_fd, TCSANOW, &original_modes);
+    single_key_active = 0;
+    for (const int signal_number : ending_signals) {
+        set_handler(signal_number, SIG_DFL);
+    }
+    set_handler(SIGTSTP, SIG_DFL);
+    set_handler(SIGCONT, SIG_DFL);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
 KeySource &standard_keys()
 {
     static StandardInput input{};
@@ -217,19 +223,11 @@ ByteSink &standard_output()
     return output;
 }
 
-} // namespace
-
-Terminal::Terminal()
-    : console_(standard_keys(), standard_output(),
-               isatty(output_fd) != 0 ? terminal_clear : transcript_clear)
+bool output_is_terminal() noexcept
 {
-    enter_single_key_mode();
+    return isatty(output_fd) != 0;
 }
 
-Terminal::~Terminal()
-{
-    console_.flush();
-    leave_single_key_mode();
-}
+} // namespace platform
 
 } // namespace console

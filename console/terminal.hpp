@@ -10,7 +10,8 @@ namespace console
 // to silent single-key input, and puts back the modes it found on every way
 // out: normal return, and the signals or events that end or suspend the
 // program. With input from a pipe or a file it changes no terminal setting.
-// Each platform's backend file defines it. Create exactly one, in main.
+// The platform's part of this comes from its backend file (platform.hpp).
+// Create exactly one, in main.
 class Terminal
 {
   public:

@@ -2,11 +2,12 @@
 // a console, plain reads for redirected input, virtual terminal sequences
 // (or the console API on old consoles) for clearing, CRLF line ends.
 
-#include "console/terminal.hpp"
+#include "console/platform.hpp"
 
 #include "console/byte_key_reader.hpp"
 #include "console/byte_streams.hpp"
 #include "console/getch_keys.hpp"
+#include "console/stream_console.hpp"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -71,29 +72,6 @@ BOOL WINAPI on_console_event(DWORD /*event*/)
 {
     restore_output_mode();
     return FALSE;
-}
-
-void enter_console_mode() noexcept
-{
-    const HANDLE output = output_handle();
-    if (!is_console(output) || GetConsoleMode(output, &original_output_mode) == 0) {
-        return;
-    }
-    SetConsoleCtrlHandler(on_console_event, TRUE);
-    const DWORD wanted =
-        original_output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
-    if (wanted == original_output_mode) {
-        virtual_terminal = true;
-    } else if (SetConsoleMode(output, wanted) != 0) {
-        InterlockedExchange(&output_mode_changed, 1);
-        virtual_terminal = true;
-    }
-}
-
-void leave_console_mode() noexcept
-{
-    restore_output_mode();
-    SetConsoleCtrlHandler(on_console_event, FALSE);
 }
 
 // What `cls` does on a console without escape sequences: blank the whole
@@ -226,6 +204,34 @@ class StandardOutput final : public ByteSink
     }
 };
 
+} // namespace
+
+namespace platform
+{
+
+void enter_terminal_mode() noexcept
+{
+    const HANDLE output = output_handle();
+    if (!is_console(output) || GetConsoleMode(output, &original_output_mode) == 0) {
+        return;
+    }
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+    const DWORD wanted =
+        original_output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    if (wanted == original_output_mode) {
+        virtual_terminal = true;
+    } else if (SetConsoleMode(output, wanted) != 0) {
+        InterlockedExchange(&output_mode_changed, 1);
+        virtual_terminal = true;
+    }
+}
+
+void restore_terminal_mode() noexcept
+{
+    restore_output_mode();
+    SetConsoleCtrlHandler(on_console_event, FALSE);
+}
+
 // _getch reads the console even when input is redirected, so a pipe or a
 // file is read as bytes instead, exactly as on other systems.
 KeySource &standard_keys()
@@ -246,19 +252,11 @@ ByteSink &standard_output()
     return output;
 }
 
-} // namespace
-
-Terminal::Terminal()
-    : console_(standard_keys(), standard_output(),
-               is_console(output_handle()) ? terminal_clear : transcript_clear)
+bool output_is_terminal() noexcept
 {
-    enter_console_mode();
+    return is_console(output_handle());
 }
 
-Terminal::~Terminal()
-{
-    console_.flush();
-    leave_console_mode();
-}
+} // namespace platform
 
 } // namespace console
