@@ -33,9 +33,14 @@ termios single_key_modes = {};
 volatile std::sig_atomic_t single_key_active = 0;
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
-// Signals whose default action ends the program: put the terminal back,
-// then die of the same signal so the parent sees the real cause.
-constexpr std::array ending_signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+// Handled while the terminal is ours: those whose default action ends the
+// program (the terminal is put back, then the program dies of the same
+// signal so the parent sees the real cause), then suspend and continue.
+// What was in place before is kept, to be put back as found.
+constexpr std::array handled_signal_numbers = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
+                                               SIGPIPE, SIGTSTP, SIGCONT};
+// NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
+std::array<struct sigaction, handled_signal_numbers.size()> actions_found = {};
 
 void set_handler(int signal_number, void (*handler)(int)) noexcept
 {
@@ -56,8 +61,6 @@ extern "C" void on_ending_signal(int signal_number)
     // default action, the moment the handler returns.
     static_cast<void>(raise(signal_number));
 }
-
-extern "C" void on_resume(int /*signal_number*/);
 
 extern "C" void on_suspend(int /*signal_number*/)
 {
@@ -90,12 +93,29 @@ sigset_t handled_signals() noexcept
 {
     sigset_t set{};
     sigemptyset(&set);
-    for (const int signal_number : ending_signals) {
+    for (const int signal_number : handled_signal_numbers) {
         sigaddset(&set, signal_number);
     }
-    sigaddset(&set, SIGTSTP);
-    sigaddset(&set, SIGCONT);
     return set;
+}
+
+void put_back_actions_found() noexcept
+{
+    for (std::size_t k = 0; k < handled_signal_numbers.size(); ++k) {
+        sigaction(handled_signal_numbers[k], &actions_found[k], nullptr);
+    }
+}
+
+void (*handler_for(int signal_number))(int)
+{
+    switch (signal_number) {
+    case SIGTSTP:
+        return on_suspend;
+    case SIGCONT:
+        return on_resume;
+    default:
+        return on_ending_signal;
+    }
 }
 
 // Waits until the descriptor is ready; false on time-out. A descriptor left
@@ -180,13 +200,19 @@ void enter_terminal_mode() noexcept
     const sigset_t handled = handled_signals();
     sigset_t previous{};
     sigprocmask(SIG_BLOCK, &handled, &previous);
-    for (const int signal_number : ending_signals) {
-        set_handler(signal_number, on_ending_signal);
+    for (std::size_t k = 0; k < handled_signal_numbers.size(); ++k) {
+        const int signal_number = handled_signal_numbers[k];
+        sigaction(signal_number, nullptr, &actions_found[k]);
+        // A signal the parent chose to ignore (nohup, a background job)
+        // stays ignored: it must not end the program now.
+        if (actions_found[k].sa_handler != SIG_IGN) {
+            set_handler(signal_number, handler_for(signal_number));
+        }
     }
-    set_handler(SIGTSTP, on_suspend);
-    set_handler(SIGCONT, on_resume);
     if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
         single_key_active = 1;
+    } else {
+        put_back_actions_found();
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
@@ -202,11 +228,7 @@ void restore_terminal_mode() noexcept
     sigprocmask(SIG_BLOCK, &handled, &previous);
     tcsetattr(input_fd, TCSANOW, &original_modes);
     single_key_active = 0;
-    for (const int signal_number : ending_signals) {
-        set_handler(signal_number, SIG_DFL);
-    }
-    set_handler(SIGTSTP, SIG_DFL);
-    set_handler(SIGCONT, SIG_DFL);
+    put_back_actions_found();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 

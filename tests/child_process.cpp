@@ -42,7 +42,8 @@ Ending ending_of(int status)
 }
 
 // In a forked child, before exec: only async-signal-safe calls.
-[[noreturn]] void exec_program(const std::vector<std::string> &arguments)
+[[noreturn]] void exec_program(const std::vector<std::string> &arguments,
+                               const std::vector<int> &ignored = {})
 {
     // A signal ignored or blocked here would stay so in the program.
     signal(SIGPIPE, SIG_DFL);
@@ -52,6 +53,9 @@ Ending ending_of(int status)
     sigprocmask(SIG_SETMASK, &none, nullptr);
     const rlimit no_core{0, 0};
     setrlimit(RLIMIT_CORE, &no_core); // a SIGQUIT test must not leave a core file
+    for (const int signal_number : ignored) {
+        signal(signal_number, SIG_IGN);
+    }
 
     std::vector<char *> argv;
 #ifdef VENDING_LAUNCHER
@@ -162,7 +166,7 @@ PipedRun run_piped(std::string_view input, const std::vector<std::string> &argum
     return run;
 }
 
-TerminalSession::TerminalSession()
+TerminalSession::TerminalSession(const std::vector<int> &ignored)
 {
     // The kernel's defaults for a new terminal: canonical, echoing, signals on.
     EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
@@ -187,7 +191,7 @@ TerminalSession::TerminalSession()
             dup2(slave_, STDIN_FILENO);
             dup2(slave_, STDOUT_FILENO);
             dup2(slave_, STDERR_FILENO);
-            exec_program({});
+            exec_program({}, ignored);
         }
         setpgid(program, program);
         write(status_pipe[1], &program, sizeof program);

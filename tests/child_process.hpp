@@ -36,7 +36,9 @@ PipedRun run_piped(std::string_view input, const std::vector<std::string> &argum
 class TerminalSession
 {
   public:
-    TerminalSession();
+    // `ignored`: signals ignored at start, as nohup or a shell's
+    // background job leaves them.
+    explicit TerminalSession(const std::vector<int> &ignored = {});
     ~TerminalSession();
     TerminalSession(const TerminalSession &) = delete;
     TerminalSession &operator=(const TerminalSession &) = delete;

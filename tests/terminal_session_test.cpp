@@ -139,6 +139,23 @@ TEST(TerminalSession, EndingSignalsRestoreTheTerminalAndKillByThatSignal)
     }
 }
 
+TEST(TerminalSession, SignalsIgnoredAtStartStayIgnored)
+{
+    // Under nohup, or as a background job, these must not end the program.
+    TerminalSession session({SIGHUP, SIGINT});
+    session.read_until(on_terminal(menu));
+    wait_for_single_key_mode(session);
+    kill(session.program(), SIGHUP);
+    session.type("\x03"); // Ctrl-C: ignored too, and read as no key at all
+    std::this_thread::sleep_for(200ms);
+    EXPECT_NE(session.program_state(), '?') << "the program died of an ignored signal";
+    session.type("q  ");
+    const child::Ending ending = session.wait();
+    EXPECT_TRUE(ending.finished);
+    EXPECT_EQ(ending.exit_status, 0);
+    EXPECT_TRUE(same_modes(session.modes(), session.modes_at_start()));
+}
+
 TEST(TerminalSession, CtrlZRestoresTheTerminalAndContinueMakesKeysSilentAgain)
 {
     TerminalSession session;
