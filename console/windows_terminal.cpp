@@ -50,19 +50,26 @@ bool is_console(HANDLE handle) noexcept
            GetConsoleMode(handle, &mode) != 0;
 }
 
-// The output mode found at start, put back on every way out. Written before
-// the control handler is installed, read by it on its own thread, so it
-// lives at namespace scope.
+// The console modes found at start, put back on every way out. _getch
+// switches the input mode to raw while it waits, so the program may end
+// with it switched. Written before the control handler is installed, read
+// by it on its own thread, so it lives at namespace scope.
 // NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
-DWORD original_output_mode = 0;
-volatile LONG output_mode_changed = 0;
-bool virtual_terminal = false;
+DWORD input_mode_found = 0;
+DWORD output_mode_found = 0;
+volatile LONG input_mode_saved = 0;
+volatile LONG output_mode_saved = 0;
+// A console that cannot take escape sequences is cleared through its API.
+bool clear_through_console_api = false;
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
-void restore_output_mode() noexcept
+void restore_console_modes() noexcept
 {
-    if (InterlockedExchange(&output_mode_changed, 0) != 0) {
-        SetConsoleMode(output_handle(), original_output_mode);
+    if (InterlockedExchange(&input_mode_saved, 0) != 0) {
+        SetConsoleMode(input_handle(), input_mode_found);
+    }
+    if (InterlockedExchange(&output_mode_saved, 0) != 0) {
+        SetConsoleMode(output_handle(), output_mode_found);
     }
 }
 
@@ -70,7 +77,7 @@ void restore_output_mode() noexcept
 // then let the default handler end the process as it always does.
 BOOL WINAPI on_console_event(DWORD /*event*/)
 {
-    restore_output_mode();
+    restore_console_modes();
     return FALSE;
 }
 
@@ -158,8 +165,7 @@ class StandardOutput final : public ByteSink
   public:
     void write(std::string_view bytes) override
     {
-        // An old console without escape sequences clears through its API.
-        if (!virtual_terminal && is_console(output_handle())) {
+        if (clear_through_console_api) {
             for (auto at = bytes.find(terminal_clear); at != std::string_view::npos;
                  at = bytes.find(terminal_clear)) {
                 write_lines(bytes.substr(0, at));
@@ -211,24 +217,32 @@ namespace platform
 
 void enter_terminal_mode() noexcept
 {
+    const bool input_is_console = GetConsoleMode(input_handle(), &input_mode_found) != 0;
     const HANDLE output = output_handle();
-    if (!is_console(output) || GetConsoleMode(output, &original_output_mode) == 0) {
+    const bool output_is_console = GetConsoleMode(output, &output_mode_found) != 0;
+    if (!input_is_console && !output_is_console) {
         return;
     }
+    InterlockedExchange(&input_mode_saved, input_is_console ? 1 : 0);
     SetConsoleCtrlHandler(on_console_event, TRUE);
+    if (!output_is_console) {
+        return;
+    }
     const DWORD wanted =
-        original_output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
-    if (wanted == original_output_mode) {
-        virtual_terminal = true;
-    } else if (SetConsoleMode(output, wanted) != 0) {
-        InterlockedExchange(&output_mode_changed, 1);
-        virtual_terminal = true;
+        output_mode_found | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    if (wanted == output_mode_found) {
+        return;
+    }
+    if (SetConsoleMode(output, wanted) != 0) {
+        InterlockedExchange(&output_mode_saved, 1);
+    } else {
+        clear_through_console_api = true; // a console from before escape sequences
     }
 }
 
 void restore_terminal_mode() noexcept
 {
-    restore_output_mode();
+    restore_console_modes();
     SetConsoleCtrlHandler(on_console_event, FALSE);
 }
 
