@@ -9,7 +9,6 @@ namespace vending
 {
 
 struct Drink {
-    std::string_view name;
     char menu_key;              // shown in upper case; both cases select
     std::string_view menu_line; // its line of the menu screen
     std::string_view payment_request;
@@ -17,15 +16,13 @@ struct Drink {
 
 // In menu order. Every drink costs the same, so no price is kept here.
 inline constexpr std::array<Drink, 6> catalogue{{
-    {"CAFE NOIR", 'N', "\n - CAFE NOIR          <N>", "\nVeuillez payer votre CAFE NOIR !\n"},
-    {"CAFE AU LAIT", 'L', "\n - CAFE AU LAIT       <L>", "\nVeuillez payer votre CAFE AU LAIT !\n"},
-    {"THE NATURE", 'T', "\n - THE NATURE         <T>", "\nVeuillez payer votre THE NATURE !\n"},
-    {"CHOCOLAT au LAIT", 'C', "\n - CHOCOLAT au LAIT   <C>",
-     "\nVeuillez payer votre CHOCOLAT au LAIT !\n"},
-    {"SODA", 'S', "\n - SODA               <S>", "\nVeuillez payer votre SODA !\n"},
+    {'N', "\n - CAFE NOIR          <N>", "\nVeuillez payer votre CAFE NOIR !\n"},
+    {'L', "\n - CAFE AU LAIT       <L>", "\nVeuillez payer votre CAFE AU LAIT !\n"},
+    {'T', "\n - THE NATURE         <T>", "\nVeuillez payer votre THE NATURE !\n"},
+    {'C', "\n - CHOCOLAT au LAIT   <C>", "\nVeuillez payer votre CHOCOLAT au LAIT !\n"},
+    {'S', "\n - SODA               <S>", "\nVeuillez payer votre SODA !\n"},
     // Only the last line ends the screen with a line feed.
-    {"BIERE sans alcool", 'B', "\n - BIERE sans alcool  <B>\n",
-     "\nVeuillez payer votre BIERE sans alcool !\n"},
+    {'B', "\n - BIERE sans alcool  <B>\n", "\nVeuillez payer votre BIERE sans alcool !\n"},
 }};
 
 inline constexpr std::string_view menu_title = "------DISTRIBUTEUR DE BOISSONS------\n";
