@@ -92,13 +92,25 @@ std::string without_carriage_returns(std::string_view output)
 } // namespace
 
 PipedRun run_piped(std::string_view input, const std::vector<std::string> &arguments,
-                   std::chrono::milliseconds limit)
+                   std::chrono::milliseconds limit, InputFrom from)
 {
     signal(SIGPIPE, SIG_IGN); // the program may end before taking all its input
     int to_program[2];
     int from_program[2];
     EXPECT_EQ(pipe2(to_program, O_CLOEXEC), 0);
     EXPECT_EQ(pipe2(from_program, O_CLOEXEC), 0);
+    if (from == InputFrom::file) {
+        // The program reads a file on disk; the pipe's write end goes unused.
+        char path[] = "/tmp/vending-keys-XXXXXX";
+        const int file = mkstemp(path);
+        EXPECT_GE(file, 0);
+        unlink(path);
+        EXPECT_EQ(write(file, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+        lseek(file, 0, SEEK_SET);
+        dup3(file, to_program[0], O_CLOEXEC);
+        close(file);
+        input = {};
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(to_program[0], STDIN_FILENO);

@@ -26,9 +26,12 @@ struct PipedRun {
     std::string output;
 };
 
-// Feeds `input` through a pipe, reads standard output to its end.
+enum class InputFrom { pipe, file };
+
+// Feeds `input` through a pipe (or from a file on disk), reads standard
+// output to its end.
 PipedRun run_piped(std::string_view input, const std::vector<std::string> &arguments = {},
-                   std::chrono::milliseconds limit = 20s);
+                   std::chrono::milliseconds limit = 20s, InputFrom from = InputFrom::pipe);
 
 // The program on a fresh pseudo-terminal, started the way a job-control
 // shell starts a job: its own process group, in the foreground, with a

@@ -13,6 +13,7 @@ namespace
 {
 
 using namespace screens;
+using namespace std::chrono_literals;
 
 const std::string prompt = "Appuyez sur une touche pour continuer...";
 const std::string pause_taken = prompt + "\n";
@@ -70,6 +71,20 @@ TEST_P(PipedSession, PrintsTheExactTranscriptAndExitsWithZero)
 
 INSTANTIATE_TEST_SUITE_P(Transcripts, PipedSession, testing::ValuesIn(pipe_cases),
                          [](const auto &test) { return std::string(test.param.name); });
+
+TEST(PipedSession, KeysFromAFileWorkAsFromAPipe)
+{
+    // `vending < keys.txt`: a file is always ready to read, and its end
+    // comes as a plain end of file.
+    for (const PipeCase &c : pipe_cases) {
+        SCOPED_TRACE(c.name);
+        const child::PipedRun run =
+            child::run_piped(c.input, c.arguments, 20s, child::InputFrom::file);
+        ASSERT_TRUE(run.ending.finished);
+        EXPECT_EQ(run.ending.exit_status, 0);
+        EXPECT_EQ(run.output, c.transcript);
+    }
+}
 
 TEST(PipedSession, ArbitraryBytesEndCleanlyWithBoundedOutput)
 {
