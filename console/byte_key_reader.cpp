@@ -19,6 +19,9 @@ std::optional<Key> ByteKeyReader::next_key()
             }
         }
 
+        if (ended_) {
+            return std::nullopt;
+        }
         // Only the rest of a started key is waited for with a time limit.
         const std::optional<std::chrono::milliseconds> timeout =
             decoder_.pending() ? std::optional(key_completion_timeout) : std::nullopt;
@@ -34,6 +37,7 @@ std::optional<Key> ByteKeyReader::next_key()
             }
             break;
         case ReadOutcome::ended:
+            ended_ = true;
             // A key whose last bytes never came still counts.
             return decoder_.finish();
         }

@@ -34,6 +34,7 @@ class ByteKeyReader final : public KeySource
   private:
     ByteSource &source_;
     KeyDecoder decoder_;
+    bool ended_ = false; // the source said no byte will ever come
     std::array<std::uint8_t, 4096> input_{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

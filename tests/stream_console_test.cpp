@@ -159,7 +159,10 @@ TEST(StreamConsole, EndOfInputGivesTheQuitKeyForEverAndPausesReturnAtOnce)
     EXPECT_EQ(console.read_key(), 'n');
     EXPECT_EQ(console.read_key(), static_cast<Key>(0xc3)) << "a key cut short by the end counts";
     EXPECT_EQ(console.read_key(), 'q');
+    // One read for the bytes (the first key waits without limit), one for the
+    // rest of the cut key (100 ms), which found the end: no more after that.
     const std::size_t reads = channel.timeouts.size();
+    EXPECT_EQ(reads, 2U) << "the source was asked again after it had ended";
     console.pause_screen();
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(console.read_key(), 'q');
