@@ -80,23 +80,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzedDataProvider provider(data, size);
     const std::size_t cuts = provider.ConsumeIntegralInRange<std::size_t>(0, 16);
     std::vector<Chunk> chunks;
-    std::vector<Chunk> same_cuts_no_waits;
     std::size_t planned = 0;
     for (std::size_t k = 0; k < cuts; ++k) {
         planned += provider.ConsumeIntegralInRange<std::size_t>(0, 8);
-        const bool wait = provider.ConsumeBool();
-        chunks.push_back({planned, wait});
-        same_cuts_no_waits.push_back({planned, false});
+        chunks.push_back({planned, provider.ConsumeBool()});
     }
     const std::vector<std::uint8_t> bytes = provider.ConsumeRemainingBytes<std::uint8_t>();
     for (Chunk &chunk : chunks) {
         chunk.end = std::min(chunk.end, bytes.size());
     }
-    for (Chunk &chunk : same_cuts_no_waits) {
-        chunk.end = std::min(chunk.end, bytes.size());
-    }
     chunks.push_back({bytes.size(), false});
-    same_cuts_no_waits.push_back({bytes.size(), false});
+    std::vector<Chunk> same_cuts_no_waits = chunks;
+    for (Chunk &chunk : same_cuts_no_waits) {
+        chunk.wait_ran_out = false;
+    }
 
     const std::vector<console::Key> whole = decode(bytes, {{bytes.size(), false}});
     if (whole.size() > bytes.size()) {
