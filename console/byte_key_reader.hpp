@@ -22,12 +22,7 @@ inline constexpr std::chrono::milliseconds key_completion_timeout{100};
 class ByteKeyReader final : public KeySource
 {
   public:
-    explicit ByteKeyReader(ByteSource &source) noexcept : source_(source) {}
-    ByteKeyReader(const ByteKeyReader &) = delete;
-    ByteKeyReader &operator=(const ByteKeyReader &) = delete;
-    ByteKeyReader(ByteKeyReader &&) = delete;
-    ByteKeyReader &operator=(ByteKeyReader &&) = delete;
-    ~ByteKeyReader() override = default;
+    constexpr explicit ByteKeyReader(ByteSource &source) noexcept : source_(source) {}
 
     std::optional<Key> next_key() override;
 

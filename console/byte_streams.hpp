@@ -25,32 +25,40 @@ struct ReadResult {
 class ByteSource
 {
   public:
-    ByteSource() = default;
     ByteSource(const ByteSource &) = delete;
     ByteSource &operator=(const ByteSource &) = delete;
     ByteSource(ByteSource &&) = delete;
     ByteSource &operator=(ByteSource &&) = delete;
-    virtual ~ByteSource() = default;
 
     // Waits for input, at most `timeout` when one is given. Interruptions by
     // signals are retried inside; they are not an end of input.
     virtual ReadResult read(std::span<std::uint8_t> buffer,
                             std::optional<std::chrono::milliseconds> timeout) = 0;
+
+  protected:
+    // Never deleted through the interface, so the destructor need not be
+    // virtual and the program needs no operator delete.
+    ByteSource() = default;
+    ~ByteSource() = default;
 };
 
 // Raw output: the screen, a pipe or a file.
 class ByteSink
 {
   public:
-    ByteSink() = default;
     ByteSink(const ByteSink &) = delete;
     ByteSink &operator=(const ByteSink &) = delete;
     ByteSink(ByteSink &&) = delete;
     ByteSink &operator=(ByteSink &&) = delete;
-    virtual ~ByteSink() = default;
 
     // Writes all of the bytes, or gives up quietly when the output is gone.
     virtual void write(std::string_view bytes) = 0;
+
+  protected:
+    // Never deleted through the interface, so the destructor need not be
+    // virtual and the program needs no operator delete.
+    ByteSink() = default;
+    ~ByteSink() = default;
 };
 
 } // namespace console

@@ -19,12 +19,10 @@ inline constexpr Key end_of_input_key = 'q';
 class Console
 {
   public:
-    Console() = default;
     Console(const Console &) = delete;
     Console &operator=(const Console &) = delete;
     Console(Console &&) = delete;
     Console &operator=(Console &&) = delete;
-    virtual ~Console() = default;
 
     // Shows text at the cursor; it is on screen before the next wait for a key.
     virtual void write_text(std::string_view text) = 0;
@@ -34,6 +32,12 @@ class Console
     virtual void pause_screen() = 0;
     // Empties the screen and puts the cursor at its top left.
     virtual void clear_screen() = 0;
+
+  protected:
+    // Never deleted through the interface, so the destructor need not be
+    // virtual and the program needs no operator delete.
+    Console() = default;
+    ~Console() = default;
 };
 
 } // namespace console

@@ -12,12 +12,10 @@ namespace console
 class GetchRuntime
 {
   public:
-    GetchRuntime() = default;
     GetchRuntime(const GetchRuntime &) = delete;
     GetchRuntime &operator=(const GetchRuntime &) = delete;
     GetchRuntime(GetchRuntime &&) = delete;
     GetchRuntime &operator=(GetchRuntime &&) = delete;
-    virtual ~GetchRuntime() = default;
 
     // _getch: the next code, without echo; a negative value when the
     // console can give no more.
@@ -27,6 +25,12 @@ class GetchRuntime
     // Ends the program as Ctrl-C ends a console program; returns only when
     // this process ignores Ctrl-C, and the press is then an ordinary key.
     virtual void interrupt() = 0;
+
+  protected:
+    // Never deleted through the interface, so the destructor need not be
+    // virtual and the program needs no operator delete.
+    GetchRuntime() = default;
+    ~GetchRuntime() = default;
 };
 
 inline constexpr int getch_ctrl_c = 3;
@@ -41,11 +45,6 @@ class GetchKeys final : public KeySource
 {
   public:
     explicit GetchKeys(GetchRuntime &runtime) noexcept : runtime_(runtime) {}
-    GetchKeys(const GetchKeys &) = delete;
-    GetchKeys &operator=(const GetchKeys &) = delete;
-    GetchKeys(GetchKeys &&) = delete;
-    GetchKeys &operator=(GetchKeys &&) = delete;
-    ~GetchKeys() override = default;
 
     std::optional<Key> next_key() override;
 

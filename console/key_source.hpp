@@ -12,15 +12,19 @@ namespace console
 class KeySource
 {
   public:
-    KeySource() = default;
     KeySource(const KeySource &) = delete;
     KeySource &operator=(const KeySource &) = delete;
     KeySource(KeySource &&) = delete;
     KeySource &operator=(KeySource &&) = delete;
-    virtual ~KeySource() = default;
 
     // Waits for the next key press; nothing once no key can ever come.
     virtual std::optional<Key> next_key() = 0;
+
+  protected:
+    // Never deleted through the interface, so the destructor need not be
+    // virtual and the program needs no operator delete.
+    KeySource() = default;
+    ~KeySource() = default;
 };
 
 } // namespace console

@@ -180,6 +180,13 @@ class StandardOutput final : public ByteSink
     }
 };
 
+// Built at compile time: nothing runs before main and no guard is needed.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+constinit StandardInput standard_input;
+constinit ByteKeyReader standard_key_reader{standard_input};
+constinit StandardOutput standard_output_sink;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
+
 } // namespace
 
 namespace platform
@@ -234,15 +241,12 @@ void restore_terminal_mode() noexcept
 
 KeySource &standard_keys()
 {
-    static StandardInput input{};
-    static ByteKeyReader keys{input};
-    return keys;
+    return standard_key_reader;
 }
 
 ByteSink &standard_output()
 {
-    static StandardOutput output;
-    return output;
+    return standard_output_sink;
 }
 
 bool output_is_terminal() noexcept

@@ -28,11 +28,6 @@ class StreamConsole final : public Console
 {
   public:
     StreamConsole(KeySource &keys, ByteSink &screen, std::string_view clear_sequence) noexcept;
-    StreamConsole(const StreamConsole &) = delete;
-    StreamConsole &operator=(const StreamConsole &) = delete;
-    StreamConsole(StreamConsole &&) = delete;
-    StreamConsole &operator=(StreamConsole &&) = delete;
-    ~StreamConsole() override = default;
 
     void write_text(std::string_view text) override;
     Key read_key() override;
