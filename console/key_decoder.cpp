@@ -41,6 +41,27 @@ KeyDecoder::Step KeyDecoder::complete(bool consumed) noexcept
     return Step{as_key(first_), consumed};
 }
 
+// After Esc: a sequence, or Alt held with another key (Esc then that key).
+KeyDecoder::Step KeyDecoder::after_escape(std::uint8_t byte) noexcept
+{
+    if (byte == '[') {
+        state_ = State::csi_start;
+        return Step{};
+    }
+    if (byte == 'O') {
+        state_ = State::ss3;
+        return Step{};
+    }
+    continuations_ = utf8_continuations(byte);
+    if (continuations_ > 0) {
+        state_ = State::utf8; // Alt with an accented letter
+        return Step{};
+    }
+    // Alt with any other key, Backspace, Enter and Tab included, is one
+    // press. A byte that starts no character is a key of its own.
+    return complete(byte < 0x80);
+}
+
 KeyDecoder::Step KeyDecoder::feed(std::uint8_t byte) noexcept
 {
     switch (state_) {
@@ -58,20 +79,36 @@ KeyDecoder::Step KeyDecoder::feed(std::uint8_t byte) noexcept
         return Step{as_key(byte), true};
 
     case State::escape:
+        if (byte == escape_byte) {
+            // Alt with a key that itself starts with Esc (rxvt's Alt+arrow).
+            state_ = State::alt_escape;
+            return Step{};
+        }
+        return after_escape(byte);
+
+    case State::alt_escape:
+        if (byte == escape_byte) {
+            // A third Esc: the first stood alone, the other two go on.
+            state_ = State::escape;
+            return Step{as_key(escape_byte), false};
+        }
+        return after_escape(byte);
+
+    case State::csi_start:
+        // The Linux console's F1 to F5: Esc [ [ and one letter.
         if (byte == '[') {
-            state_ = State::csi;
+            state_ = State::linux_function_key;
             return Step{};
         }
-        if (byte == 'O') {
-            state_ = State::ss3;
-            return Step{};
-        }
-        // Alt with a printable key sends Esc then that key: one press.
-        // Anything else (another Esc, a control or non-ASCII byte) means the
-        // Esc stood alone and the byte is the next key.
-        return complete(in_range(byte, 0x20, 0x7e));
+        state_ = State::csi;
+        [[fallthrough]];
 
     case State::csi:
+        // rxvt ends its shifted keys with '$', where a sequence would have an
+        // intermediate byte: as input, it ends the key.
+        if (byte == '$') {
+            return complete(true);
+        }
         // Parameter and intermediate bytes go on; a final byte ends the key.
         if (in_range(byte, 0x20, 0x3f)) {
             return Step{};
@@ -81,7 +118,14 @@ KeyDecoder::Step KeyDecoder::feed(std::uint8_t byte) noexcept
         return complete(in_range(byte, 0x40, 0x7e));
 
     case State::ss3:
-        return complete(in_range(byte, 0x20, 0x7e));
+        // konsole puts a modifier between Esc O and the final letter.
+        if (in_range(byte, 0x30, 0x3f)) {
+            return Step{};
+        }
+        return complete(in_range(byte, 0x40, 0x7e));
+
+    case State::linux_function_key:
+        return complete(in_range(byte, 0x40, 0x7e));
 
     case State::utf8:
         if (in_range(byte, 0x80, 0xbf)) {

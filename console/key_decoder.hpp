@@ -30,9 +30,19 @@ class KeyDecoder
     [[nodiscard]] bool pending() const noexcept { return state_ != State::ground; }
 
   private:
-    enum class State : std::uint8_t { ground, escape, csi, ss3, utf8 };
+    enum class State : std::uint8_t {
+        ground,
+        escape,             // Esc
+        alt_escape,         // Esc Esc
+        csi_start,          // Esc [
+        csi,                // Esc [ and parameters
+        linux_function_key, // Esc [ [
+        ss3,                // Esc O
+        utf8,
+    };
 
     Step complete(bool consumed) noexcept;
+    Step after_escape(std::uint8_t byte) noexcept;
 
     State state_ = State::ground;
     std::uint8_t first_ = 0;         // the byte that started the pending key

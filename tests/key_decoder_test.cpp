@@ -1,10 +1,12 @@
 // Bytes to keys: each press is one key, however many bytes it sends.
 
 #include "console/key_decoder.hpp"
+#include "terminfo_keys.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -78,9 +80,19 @@ const DecoderCase decoder_cases[] = {
     {"alt_letter_is_one_press", {{"\x1bne"}}, {esc, 'e'}},
     {"lone_esc_completed_by_the_wait", {{"\x1b"}, wait_ran_out, {"n"}}, {esc, 'n'}},
     {"lone_esc_at_end_of_input", {{"\x1b"}}, {esc}},
-    {"two_escs", {{"\x1b\x1b"}, wait_ran_out}, {esc, esc}},
-    {"esc_before_a_control_byte", {{"\x1b\x03"}}, {esc, 3}},
-    {"esc_before_utf8", {{"\x1b\xc3\xa9n"}}, {esc, signed_byte(0xc3), 'n'}},
+    {"two_escs_within_the_wait_are_alt_esc", {{"\x1b\x1b"}, wait_ran_out, {"n"}}, {esc, 'n'}},
+    {"two_escs_apart", {{"\x1b"}, wait_ran_out, {"\x1b"}, wait_ran_out}, {esc, esc}},
+    {"three_escs", {{"\x1b\x1b\x1b"}, wait_ran_out, {"n"}}, {esc, esc, 'n'}},
+    {"alt_backspace_enter_tab", {{"\x1b\x7f\x1b\r\x1b\t\x1b\x08n"}}, {esc, esc, esc, esc, 'n'}},
+    {"alt_accented_letter", {{"\x1b\xc3\xa9n"}}, {esc, 'n'}},
+    {"esc_before_a_byte_that_starts_no_character", {{"\x1b\xffn"}}, {esc, signed_byte(0xff), 'n'}},
+    {"linux_console_f1_to_f5", {{"\x1b[[A\x1b[[Ee"}}, {esc, esc, 'e'}},
+    {"rxvt_shifted_keys_end_with_dollar", {{"\x1b[7$\x1b[2$n"}}, {esc, esc, 'n'}},
+    {"rxvt_control_keys_end_with_caret_or_at", {{"\x1b[7^\x1b[2@n"}}, {esc, esc, 'n'}},
+    {"konsole_ss3_with_a_modifier", {{"\x1bO3P\x1bO5Ss"}}, {esc, esc, 's'}},
+    {"rxvt_alt_arrow", {{"\x1b\x1b[A\x1b\x1bOBz"}}, {esc, esc, 'z'}},
+    {"alt_linux_f1", {{"\x1b\x1b[[Ai"}}, {esc, 'i'}},
+    {"linux_function_key_cut_by_a_control_byte", {{"\x1b[[\x03n"}}, {esc, 3, 'n'}},
     {"csi_cut_by_a_control_byte", {{"\x1b[1\x03n"}}, {esc, 3, 'n'}},
     {"csi_cut_by_a_high_byte", {{"\x1b[\xc3\xa9"}}, {esc, signed_byte(0xc3)}},
     {"csi_completed_by_the_wait", {{"\x1b["}, wait_ran_out, {"A"}}, {esc, 'A'}},
@@ -132,6 +144,35 @@ TEST(Decoder, EveryByteAloneIsExactlyOneKeyWithItsOwnCode)
         ASSERT_EQ(keys.size(), 1U) << "byte " << byte;
         EXPECT_EQ(keys[0], signed_byte(byte)) << "byte " << byte;
     }
+}
+
+// Every key string of the terminals people use, alone and with Alt, in one
+// read or split anywhere across two: one key, complete without waiting, so
+// the letter typed next is a key of its own.
+TEST(Decoder, EveryKeyThatTerminfoListsIsOneKey)
+{
+    std::size_t checked = 0;
+    for (const std::string &terminal : terminfo::terminals) {
+        const std::vector<terminfo::KeyString> keys = terminfo::key_strings(terminal);
+        ASSERT_GT(keys.size(), 20U) << "no key strings for " << terminal
+                                    << ": infocmp and Debian's ncurses-term are needed";
+        for (const terminfo::KeyString &key : keys) {
+            for (const std::string &bytes : {key.bytes, terminfo::with_alt(key.bytes)}) {
+                SCOPED_TRACE(terminal + " " + key.capability + " " + testing::PrintToString(bytes));
+                const std::vector<int> alone = {signed_byte(static_cast<std::uint8_t>(bytes[0]))};
+                EXPECT_EQ(decode({{bytes}}), alone);
+                std::vector<int> then_n = alone;
+                then_n.push_back('n');
+                for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+                    EXPECT_EQ(decode({{bytes.substr(0, cut)}, {bytes.substr(cut) + "n"}}), then_n)
+                        << "split after byte " << cut;
+                }
+                ++checked;
+            }
+        }
+    }
+    RecordProperty("key_strings_checked", static_cast<int>(checked));
+    std::printf("%zu key strings checked, alone and with Alt\n", checked);
 }
 
 TEST(Decoder, PendingOnlyWhileAKeyIsUnfinished)

@@ -2,9 +2,11 @@
 
 #include "child_process.hpp"
 #include "screens.hpp"
+#include "terminfo_keys.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -107,6 +109,31 @@ TEST(PipedSession, ArbitraryBytesEndCleanlyWithBoundedOutput)
     const std::size_t per_key = menu.size() + 60 + price.size() + 20 + delivery.size() +
                                 pause_taken.size() + page_break.size();
     EXPECT_LE(run.output.size(), noise.size() * per_key + goodbye.size());
+}
+
+TEST(PipedSession, EveryKeyThatTerminfoListsIsOneKeyAtThePause)
+{
+    // Had any key string split, its second half would answer the next menu.
+    std::string keys;
+    std::string expected;
+    for (const std::string &terminal : terminfo::terminals) {
+        const std::vector<terminfo::KeyString> strings = terminfo::key_strings(terminal);
+        ASSERT_GT(strings.size(), 20U) << "no key strings for " << terminal;
+        for (const terminfo::KeyString &key : strings) {
+            for (const std::string &bytes : {key.bytes, terminfo::with_alt(key.bytes)}) {
+                keys += "ne" + bytes;
+                expected +=
+                    menu + request("CAFE NOIR") + price + delivery + pause_taken + page_break;
+            }
+        }
+    }
+    expected += menu + pause_taken + page_break + goodbye;
+    const child::PipedRun run = child::run_piped(keys);
+    ASSERT_TRUE(run.ending.finished);
+    EXPECT_EQ(run.ending.exit_status, 0);
+    EXPECT_TRUE(run.output == expected)
+        << "the transcripts differ from byte "
+        << std::ranges::mismatch(run.output, expected).in1 - run.output.begin();
 }
 
 TEST(PipedSession, AThousandSalesInARow)
