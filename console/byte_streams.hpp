@@ -51,8 +51,9 @@ class ByteSink
     ByteSink(ByteSink &&) = delete;
     ByteSink &operator=(ByteSink &&) = delete;
 
-    // Writes all of the bytes, or gives up quietly when the output is gone.
-    virtual void write(std::string_view bytes) = 0;
+    // Writes all of the bytes. False when the output is gone for good (a
+    // closed pipe, a terminal that hung up): nobody will see any more.
+    virtual bool write(std::string_view bytes) = 0;
 
   protected:
     // Never deleted through the interface, so the destructor need not be

@@ -163,7 +163,7 @@ class StandardInput final : public ByteSource
 class StandardOutput final : public ByteSink
 {
   public:
-    void write(std::string_view bytes) override
+    bool write(std::string_view bytes) override
     {
         while (!bytes.empty()) {
             const ssize_t count = ::write(output_fd, bytes.data(), bytes.size());
@@ -174,9 +174,10 @@ class StandardOutput final : public ByteSink
             } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 wait_ready({output_fd, POLLOUT, 0}, std::nullopt);
             } else {
-                return; // the screen is gone; the reads will end the program
+                return false; // EPIPE with SIGPIPE ignored, EIO, a full disk...
             }
         }
+        return true;
     }
 };
 

@@ -18,7 +18,7 @@ void StreamConsole::write_text(std::string_view text)
         flush();
     }
     if (text.size() > output_.size()) {
-        screen_.write(text);
+        send(text);
         return;
     }
     std::copy(text.begin(), text.end(),
@@ -26,10 +26,17 @@ void StreamConsole::write_text(std::string_view text)
     output_size_ += text.size();
 }
 
+void StreamConsole::send(std::string_view bytes)
+{
+    if (!output_gone_ && !screen_.write(bytes)) {
+        output_gone_ = true;
+    }
+}
+
 void StreamConsole::flush()
 {
     if (output_size_ > 0) {
-        screen_.write(std::string_view(output_.data(), output_size_));
+        send(std::string_view(output_.data(), output_size_));
         output_size_ = 0;
     }
 }
@@ -40,6 +47,11 @@ Key StreamConsole::read_key()
         return end_of_input_key;
     }
     flush();
+    // Nobody can see the machine any more: it ends as when the keys run out,
+    // instead of running on unseen.
+    if (output_gone_) {
+        return end_of_input_key;
+    }
     if (const std::optional<Key> key = keys_.next_key()) {
         return *key;
     }

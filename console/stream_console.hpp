@@ -22,8 +22,8 @@ inline constexpr std::string_view transcript_clear = "\f";
 
 // The console operations over a key source and a byte sink. Output is
 // buffered and goes out in one write just before each wait for a key, so a
-// screen is never seen half drawn. Once input has ended, every key read is
-// the quit key and every pause returns at once.
+// screen is never seen half drawn. Once input has ended, or output is gone
+// for good, every key read is the quit key and every pause returns at once.
 class StreamConsole final : public Console
 {
   public:
@@ -38,10 +38,13 @@ class StreamConsole final : public Console
     void flush();
 
   private:
+    void send(std::string_view bytes);
+
     KeySource &keys_;
     ByteSink &screen_;
     std::string_view clear_sequence_;
     bool input_ended_ = false;
+    bool output_gone_ = false;
 
     std::array<char, 4096> output_{};
     std::size_t output_size_ = 0;

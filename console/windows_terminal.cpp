@@ -163,28 +163,32 @@ class StandardInput final : public ByteSource
 class StandardOutput final : public ByteSink
 {
   public:
-    void write(std::string_view bytes) override
+    bool write(std::string_view bytes) override
     {
         if (clear_through_console_api) {
             for (auto at = bytes.find(terminal_clear); at != std::string_view::npos;
                  at = bytes.find(terminal_clear)) {
-                write_lines(bytes.substr(0, at));
+                if (!write_lines(bytes.substr(0, at))) {
+                    return false;
+                }
                 clear_with_console_api();
                 bytes.remove_prefix(at + terminal_clear.size());
             }
         }
-        write_lines(bytes);
+        return write_lines(bytes);
     }
 
   private:
     // Line ends on Windows are CRLF, on the screen as in a saved transcript.
-    static void write_lines(std::string_view bytes) noexcept
+    static bool write_lines(std::string_view bytes) noexcept
     {
         std::array<char, 8192> converted{};
         std::size_t used = 0;
         for (const char c : bytes) {
             if (used + 2 > converted.size()) {
-                write_all(std::string_view(converted.data(), used));
+                if (!write_all(std::string_view(converted.data(), used))) {
+                    return false;
+                }
                 used = 0;
             }
             if (c == '\n') {
@@ -192,10 +196,10 @@ class StandardOutput final : public ByteSink
             }
             converted[used++] = c;
         }
-        write_all(std::string_view(converted.data(), used));
+        return write_all(std::string_view(converted.data(), used));
     }
 
-    static void write_all(std::string_view bytes) noexcept
+    static bool write_all(std::string_view bytes) noexcept
     {
         const HANDLE output = output_handle();
         while (!bytes.empty()) {
@@ -203,10 +207,11 @@ class StandardOutput final : public ByteSink
             if (WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                           nullptr) == 0 ||
                 written == 0) {
-                return; // the screen is gone; the reads will end the program
+                return false; // a closed pipe, a closed console
             }
             bytes.remove_prefix(written);
         }
+        return true;
     }
 };
 

@@ -178,6 +178,57 @@ PipedRun run_piped(std::string_view input, const std::vector<std::string> &argum
     return run;
 }
 
+AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::milliseconds limit)
+{
+    signal(SIGPIPE, SIG_IGN);
+    int to_program[2];
+    int from_program[2];
+    EXPECT_EQ(pipe2(to_program, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(from_program, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(to_program[0], STDIN_FILENO);
+        dup2(from_program[1], STDOUT_FILENO);
+        exec_program({}, {SIGPIPE});
+    }
+    close(to_program[0]);
+    close(from_program[1]);
+    fcntl(to_program[1], F_SETFL, O_NONBLOCK);
+
+    AbandonedRun run;
+    const auto deadline = Clock::now() + limit;
+    std::string endless;
+    while (endless.size() < 4096) {
+        endless += keys;
+    }
+    auto feed = [&] { static_cast<void>(write(to_program[1], endless.data(), endless.size())); };
+    // The reader takes one byte, then leaves.
+    feed();
+    pollfd first{from_program[0], POLLIN, 0};
+    char byte = 0;
+    EXPECT_EQ(poll(&first, 1, milliseconds_left(deadline)), 1);
+    EXPECT_EQ(read(from_program[0], &byte, 1), 1);
+    close(from_program[0]);
+    const auto reader_left = Clock::now();
+
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (milliseconds_left(deadline) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            close(to_program[1]);
+            return run; // not finished
+        }
+        feed(); // keys never run out, as with `yes`
+        usleep(1000);
+    }
+    close(to_program[1]);
+    run.ending = ending_of(status);
+    run.after_reader_left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - reader_left);
+    return run;
+}
+
 TerminalSession::TerminalSession(const std::vector<int> &ignored)
 {
     // The kernel's defaults for a new terminal: canonical, echoing, signals on.

@@ -33,6 +33,15 @@ enum class InputFrom { pipe, file };
 PipedRun run_piped(std::string_view input, const std::vector<std::string> &arguments = {},
                    std::chrono::milliseconds limit = 20s, InputFrom from = InputFrom::pipe);
 
+// As `trap '' PIPE; yes <keys> | vending | head -c1`: endless keys in, and
+// a reader that leaves after the first byte, with SIGPIPE ignored. Returns
+// how the program ended and how long it ran after the reader had left.
+struct AbandonedRun {
+    Ending ending;
+    std::chrono::milliseconds after_reader_left{};
+};
+AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::milliseconds limit = 10s);
+
 // The program on a fresh pseudo-terminal, started the way a job-control
 // shell starts a job: its own process group, in the foreground, with a
 // parent in the same session that waits for it.

@@ -136,6 +136,15 @@ TEST(PipedSession, EveryKeyThatTerminfoListsIsOneKeyAtThePause)
         << std::ranges::mismatch(run.output, expected).in1 - run.output.begin();
 }
 
+TEST(PipedSession, OutputGoneForGoodEndsTheProgramWithStatusZero)
+{
+    // With SIGPIPE ignored, the program must notice itself that nobody reads.
+    const child::AbandonedRun run = child::run_with_reader_leaving("nse ");
+    ASSERT_TRUE(run.ending.finished) << "still running, unseen, long after its reader left";
+    EXPECT_EQ(run.ending.exit_status, 0);
+    EXPECT_LT(run.after_reader_left, 1s);
+}
+
 TEST(PipedSession, AThousandSalesInARow)
 {
     std::string keys;

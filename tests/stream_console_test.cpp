@@ -51,9 +51,14 @@ class FakeChannel final : public console::ByteSource, public console::ByteSink
         return {next.outcome, count};
     }
 
-    void write(std::string_view bytes) override { writes.emplace_back(bytes); }
+    bool write(std::string_view bytes) override
+    {
+        writes.emplace_back(bytes);
+        return output_open;
+    }
 
     std::vector<std::string> writes;
+    bool output_open = true; // false: the output is gone for good
     std::vector<std::optional<std::chrono::milliseconds>> timeouts;
 
   private:
@@ -117,23 +122,6 @@ TEST(StreamConsole, PauseShowsThePromptTakesOneKeyAndEndsTheLine)
               (std::vector<std::string>{"Appuyez sur une touche pour continuer...", "\n"}));
 }
 
-TEST(StreamConsole, ClearsWithEscapesOnATerminalAndAFormFeedElsewhere)
-{
-    FakeChannel terminal_channel;
-    ConsoleOver on_terminal_over(terminal_channel);
-    StreamConsole &on_terminal = on_terminal_over.console;
-    on_terminal.clear_screen();
-    on_terminal.flush();
-    EXPECT_EQ(terminal_channel.writes, std::vector<std::string>{"\x1b[H\x1b[2J\x1b[3J"});
-
-    FakeChannel file_channel;
-    ConsoleOver to_file_over(file_channel, console::transcript_clear);
-    StreamConsole &to_file = to_file_over.console;
-    to_file.clear_screen();
-    to_file.flush();
-    EXPECT_EQ(file_channel.writes, std::vector<std::string>{"\f"});
-}
-
 TEST(StreamConsole, WaitsForTheRestOfAKeyOnlyBriefly)
 {
     FakeChannel channel;
@@ -171,6 +159,23 @@ TEST(StreamConsole, EndOfInputGivesTheQuitKeyForEverAndPausesReturnAtOnce)
     console.flush();
     EXPECT_EQ(channel.writes.back(), "Appuyez sur une touche pour continuer...\n")
         << "the pause still shows its prompt";
+}
+
+TEST(StreamConsole, OutputGoneForGoodEndsTheSessionLikeTheEndOfInput)
+{
+    FakeChannel channel;
+    channel.bytes("nse nse nse ");
+    channel.output_open = false;
+    ConsoleOver console_over(channel, console::transcript_clear);
+    StreamConsole &console = console_over.console;
+    console.write_text("menu");
+    EXPECT_EQ(console.read_key(), 'q') << "keys are not taken for a screen nobody sees";
+    console.pause_screen();
+    console.write_text("farewell");
+    EXPECT_EQ(console.read_key(), 'q');
+    console.flush();
+    EXPECT_TRUE(channel.timeouts.empty()) << "input was read after the output had gone";
+    EXPECT_EQ(channel.writes, std::vector<std::string>{"menu"}) << "written again after failing";
 }
 
 TEST(StreamConsole, EmptyInputEndsAtTheFirstRead)
