@@ -7,11 +7,13 @@
 #include "console/byte_streams.hpp"
 #include "console/stream_console.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstddef>
+#include <ctime>
 #include <optional>
 #include <poll.h>
 #include <termios.h>
@@ -31,6 +33,7 @@ constexpr int output_fd = STDOUT_FILENO;
 termios original_modes = {};
 termios single_key_modes = {};
 volatile std::sig_atomic_t single_key_active = 0;
+volatile std::sig_atomic_t continued = 0; // a SIGCONT came since it was cleared
 // NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 // Handled while the terminal is ours: those whose default action ends the
@@ -42,51 +45,12 @@ constexpr std::array handled_signal_numbers = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT
 // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables)
 std::array<struct sigaction, handled_signal_numbers.size()> actions_found = {};
 
-void set_handler(int signal_number, void (*handler)(int)) noexcept
+sigset_t only(int signal_number) noexcept
 {
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(signal_number, &action, nullptr);
-}
-
-extern "C" void on_ending_signal(int signal_number)
-{
-    if (single_key_active != 0) {
-        tcsetattr(input_fd, TCSANOW, &original_modes);
-    }
-    set_handler(signal_number, SIG_DFL);
-    // Still blocked while this handler runs: it is delivered, with its
-    // default action, the moment the handler returns.
-    static_cast<void>(raise(signal_number));
-}
-
-extern "C" void on_suspend(int /*signal_number*/)
-{
-    const int saved_errno = errno;
-    if (single_key_active != 0) {
-        tcsetattr(input_fd, TCSANOW, &original_modes);
-    }
-    set_handler(SIGTSTP, SIG_DFL);
-    sigset_t suspend{};
-    sigemptyset(&suspend);
-    sigaddset(&suspend, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
-    static_cast<void>(raise(SIGTSTP)); // stops here until the shell continues us
-    set_handler(SIGTSTP, on_suspend);
-    errno = saved_errno;
-}
-
-// Runs on every continue, also after a stop that was not ours (SIGSTOP):
-// keys must again be silent and not held until Enter.
-extern "C" void on_resume(int /*signal_number*/)
-{
-    const int saved_errno = errno;
-    if (single_key_active != 0) {
-        tcsetattr(input_fd, TCSANOW, &single_key_modes);
-    }
-    errno = saved_errno;
+    sigset_t set{};
+    sigemptyset(&set);
+    sigaddset(&set, signal_number);
+    return set;
 }
 
 sigset_t handled_signals() noexcept
@@ -97,6 +61,77 @@ sigset_t handled_signals() noexcept
         sigaddset(&set, signal_number);
     }
     return set;
+}
+
+void set_handler(int signal_number, void (*handler)(int)) noexcept
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    // The handlers block one another: however close together signals come,
+    // each handler sees the terminal as the one before it left it.
+    action.sa_mask = handled_signals();
+    action.sa_flags = 0;
+    sigaction(signal_number, &action, nullptr);
+}
+
+// Only the foreground job may change the terminal; a background job that
+// tried would be stopped by SIGTTOU. A terminal that is not the controlling
+// one has no foreground job, and no such rule.
+bool in_foreground() noexcept
+{
+    const int saved_errno = errno;
+    const pid_t foreground = tcgetpgrp(input_fd);
+    const bool ours = foreground == getpgrp() || (foreground < 0 && errno == ENOTTY);
+    errno = saved_errno;
+    return ours;
+}
+
+// Async-signal-safe: sets the modes if the terminal is ours to set.
+void put_modes(const termios &modes) noexcept
+{
+    const int saved_errno = errno;
+    if (single_key_active != 0 && in_foreground()) {
+        tcsetattr(input_fd, TCSANOW, &modes);
+    }
+    errno = saved_errno;
+}
+
+extern "C" void on_ending_signal(int signal_number)
+{
+    put_modes(original_modes);
+    set_handler(signal_number, SIG_DFL);
+    // Blocked while this handler runs; unblocking it alone delivers it with
+    // its default action at once, before any other signal still pending.
+    static_cast<void>(raise(signal_number));
+    const sigset_t this_signal = only(signal_number);
+    sigprocmask(SIG_UNBLOCK, &this_signal, nullptr);
+}
+
+extern "C" void on_suspend(int /*signal_number*/)
+{
+    const int saved_errno = errno;
+    put_modes(original_modes);
+    set_handler(SIGTSTP, SIG_DFL);
+    static_cast<void>(raise(SIGTSTP));
+    const sigset_t suspend = only(SIGTSTP);
+    // Stops here until the shell continues us. The kernel refuses the stop
+    // to a job that no shell could continue (the terminal's session leader,
+    // an orphaned job): then this returns at once.
+    sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    sigprocmask(SIG_BLOCK, &suspend, nullptr);
+    set_handler(SIGTSTP, on_suspend);
+    // Continued in the foreground, or not stopped at all: keys are single
+    // and silent again. Continued in the background: the shell's terminal.
+    put_modes(single_key_modes);
+    errno = saved_errno;
+}
+
+// Runs on every continue, also after a stop that was not ours (SIGSTOP,
+// SIGTTIN): keys must again be silent and not held until Enter.
+extern "C" void on_resume(int /*signal_number*/)
+{
+    continued = 1;
+    put_modes(single_key_modes);
 }
 
 void put_back_actions_found() noexcept
@@ -118,12 +153,43 @@ void (*handler_for(int signal_number))(int)
     }
 }
 
-// Waits until the descriptor is ready; false on time-out. A descriptor left
-// non-blocking by another program is waited on rather than taken for ended.
+// Started in the background (`vending &`), the program waits stopped, as a
+// job that reads the terminal does, until the shell brings it to the
+// foreground: the modes to put back are the shell's only then. False when
+// it can never be: the stop is refused (an orphaned job) or SIGTTIN is
+// ignored; the terminal is then left alone.
+bool wait_for_foreground() noexcept
+{
+    while (!in_foreground()) {
+        continued = 0;
+        kill(0, SIGTTIN);
+        if (continued == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Waits until the descriptor is ready; false on time-out. The time-out is a
+// deadline: signals that interrupt the wait do not extend it. A descriptor
+// left non-blocking by another program is waited on rather than taken for
+// ended.
 bool wait_ready(pollfd entry, std::optional<std::chrono::milliseconds> timeout) noexcept
 {
-    const int timeout_ms = timeout ? static_cast<int>(timeout->count()) : -1;
+    using std::chrono::milliseconds;
+    using std::chrono::nanoseconds;
+    const auto now = []() noexcept {
+        timespec time{};
+        clock_gettime(CLOCK_MONOTONIC, &time);
+        return std::chrono::seconds(time.tv_sec) + nanoseconds(time.tv_nsec);
+    };
+    const nanoseconds deadline = timeout ? now() + *timeout : nanoseconds::zero();
     for (;;) {
+        int timeout_ms = -1;
+        if (timeout) {
+            const nanoseconds left = std::max(deadline - now(), nanoseconds::zero());
+            timeout_ms = static_cast<int>(std::chrono::ceil<milliseconds>(left).count());
+        }
         const int ready = poll(&entry, 1, timeout_ms);
         if (ready >= 0) {
             return ready > 0;
@@ -195,16 +261,9 @@ namespace platform
 
 void enter_terminal_mode() noexcept
 {
-    if (isatty(input_fd) == 0 || tcgetattr(input_fd, &original_modes) != 0) {
+    if (isatty(input_fd) == 0) {
         return;
     }
-    single_key_modes = original_modes;
-    // Keys come one at a time and unseen. Output processing and the signal
-    // keys (Ctrl-C, Ctrl-Z) stay as they were.
-    single_key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    single_key_modes.c_cc[VMIN] = 1;
-    single_key_modes.c_cc[VTIME] = 0;
-
     const sigset_t handled = handled_signals();
     sigset_t previous{};
     sigprocmask(SIG_BLOCK, &handled, &previous);
@@ -217,9 +276,25 @@ void enter_terminal_mode() noexcept
             set_handler(signal_number, handler_for(signal_number));
         }
     }
-    if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
-        single_key_active = 1;
-    } else {
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (!wait_for_foreground()) {
+        put_back_actions_found();
+        return;
+    }
+
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+    if (tcgetattr(input_fd, &original_modes) == 0) {
+        single_key_modes = original_modes;
+        // Keys come one at a time and unseen. Output processing and the
+        // signal keys (Ctrl-C, Ctrl-Z) stay as they were.
+        single_key_modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        single_key_modes.c_cc[VMIN] = 1;
+        single_key_modes.c_cc[VTIME] = 0;
+        if (tcsetattr(input_fd, TCSANOW, &single_key_modes) == 0) {
+            single_key_active = 1;
+        }
+    }
+    if (single_key_active == 0) {
         put_back_actions_found();
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
@@ -234,7 +309,7 @@ void restore_terminal_mode() noexcept
     const sigset_t handled = handled_signals();
     sigset_t previous{};
     sigprocmask(SIG_BLOCK, &handled, &previous);
-    tcsetattr(input_fd, TCSANOW, &original_modes);
+    put_modes(original_modes);
     single_key_active = 0;
     put_back_actions_found();
     sigprocmask(SIG_SETMASK, &previous, nullptr);

@@ -41,13 +41,16 @@ Ending ending_of(int status)
     return ending;
 }
 
-// In a forked child, before exec: only async-signal-safe calls.
+// In a forked child, before exec. The argument list is built here, which
+// allocates: the tests fork only while they run a single thread.
 [[noreturn]] void exec_program(const std::vector<std::string> &arguments,
                                const std::vector<int> &ignored = {})
 {
-    // A signal ignored or blocked here would stay so in the program.
-    signal(SIGPIPE, SIG_DFL);
-    signal(SIGTTOU, SIG_DFL);
+    // A signal ignored or blocked here would stay so in the program; a
+    // shell puts the job-control signals back to default for its jobs.
+    for (const int signal_number : {SIGPIPE, SIGTTOU, SIGTTIN, SIGTSTP}) {
+        signal(signal_number, SIG_DFL);
+    }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -229,43 +232,141 @@ AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::millise
     return run;
 }
 
-TerminalSession::TerminalSession(const std::vector<int> &ignored)
+namespace
+{
+
+// The job-control shell, in its own process: leads the terminal's session,
+// runs the program as a job and obeys the test's commands, one byte each
+// (a signal number follows 'k'), reporting every change of the job's state.
+[[noreturn]] void run_shell(int slave, int reports, int commands, Start start,
+                            const termios &cooked, const termios &editor,
+                            const std::vector<int> &ignored)
+{
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    for (const int signal_number : {SIGTTOU, SIGTTIN, SIGTSTP}) {
+        signal(signal_number, SIG_IGN); // a shell never stops itself
+    }
+    if (start == Start::background) {
+        tcsetattr(slave, TCSANOW, &editor);
+    }
+    const pid_t program = fork();
+    if (program == 0) {
+        setpgid(0, 0);
+        if (start == Start::foreground) {
+            tcsetpgrp(slave, getpid());
+        }
+        dup2(slave, STDIN_FILENO);
+        dup2(slave, STDOUT_FILENO);
+        dup2(slave, STDERR_FILENO);
+        exec_program({}, ignored);
+    }
+    setpgid(program, program);
+    if (start == Start::foreground) {
+        tcsetpgrp(slave, program);
+    }
+    write(reports, &program, sizeof program);
+    for (;;) {
+        int status = 0;
+        if (waitpid(program, &status, WNOHANG | WUNTRACED | WCONTINUED) == program) {
+            if (!WIFCONTINUED(status)) {
+                tcsetpgrp(slave, getpgrp()); // stopped or ended: the shell's turn
+            }
+            write(reports, &status, sizeof status);
+            if (WIFEXITED(status) || WIFSIGNALED(status)) {
+                _exit(0);
+            }
+        }
+        pollfd pending{commands, POLLIN, 0};
+        if (poll(&pending, 1, 2) <= 0) {
+            continue;
+        }
+        char command = 0;
+        if (read(commands, &command, 1) != 1) {
+            kill(-program, SIGKILL); // the test has gone
+            continue;
+        }
+        switch (command) {
+        case 'f': // fg: the command line is done, the terminal is the job's
+            tcsetattr(slave, TCSANOW, &cooked);
+            tcsetpgrp(slave, program);
+            kill(-program, SIGCONT);
+            break;
+        case 'b': // bg
+            kill(-program, SIGCONT);
+            break;
+        case 'k': { // kill %1: the signal, then SIGCONT so a stopped job gets it
+            char signal_number = 0;
+            read(commands, &signal_number, 1);
+            kill(-program, signal_number);
+            kill(-program, SIGCONT);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+// The program as the terminal's session leader, with no shell: its parent
+// is outside the session, so nothing can continue it and the kernel refuses
+// to stop it.
+[[noreturn]] void run_session_leader(int slave, int reports, const std::vector<int> &ignored)
+{
+    const pid_t program = fork();
+    if (program == 0) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        dup2(slave, STDIN_FILENO);
+        dup2(slave, STDOUT_FILENO);
+        dup2(slave, STDERR_FILENO);
+        exec_program({}, ignored);
+    }
+    write(reports, &program, sizeof program);
+    int status = 0;
+    for (;;) {
+        if (waitpid(program, &status, WUNTRACED | WCONTINUED) < 0 && errno != EINTR) {
+            _exit(1);
+        }
+        write(reports, &status, sizeof status);
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            _exit(0);
+        }
+    }
+}
+
+} // namespace
+
+TerminalSession::TerminalSession(Start start, const std::vector<int> &ignored)
 {
     // The kernel's defaults for a new terminal: canonical, echoing, signals on.
     EXPECT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     tcgetattr(slave_, &modes_at_start_);
-    int status_pipe[2];
-    EXPECT_EQ(pipe2(status_pipe, O_CLOEXEC), 0);
+    editor_modes_ = modes_at_start_;
+    editor_modes_.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    editor_modes_.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
+    editor_modes_.c_cc[VMIN] = 1;
+    editor_modes_.c_cc[VTIME] = 0;
+    int reports[2];
+    int commands[2];
+    EXPECT_EQ(pipe2(reports, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(commands, O_CLOEXEC), 0);
 
     job_parent_ = fork();
     if (job_parent_ == 0) {
-        // Plays the shell: leads a session that owns the terminal, starts
-        // the program as its foreground job, and reports how it ends.
-        close(status_pipe[0]);
-        setsid();
-        ioctl(slave_, TIOCSCTTY, 0);
-        const pid_t program = fork();
-        if (program == 0) {
-            setpgid(0, 0);
-            signal(SIGTTOU, SIG_IGN);
-            tcsetpgrp(slave_, getpid());
-            dup2(slave_, STDIN_FILENO);
-            dup2(slave_, STDOUT_FILENO);
-            dup2(slave_, STDERR_FILENO);
-            exec_program({}, ignored);
+        close(reports[0]);
+        close(commands[1]);
+        if (start == Start::session_leader) {
+            run_session_leader(slave_, reports[1], ignored);
         }
-        setpgid(program, program);
-        write(status_pipe[1], &program, sizeof program);
-        int status = 0;
-        while (waitpid(program, &status, 0) < 0 && errno == EINTR) {
-        }
-        write(status_pipe[1], &status, sizeof status);
-        _exit(0);
+        run_shell(slave_, reports[1], commands[0], start, modes_at_start_, editor_modes_, ignored);
     }
-    close(status_pipe[1]);
-    status_pipe_ = status_pipe[0];
+    close(reports[1]);
+    close(commands[0]);
+    status_pipe_ = reports[0];
+    command_pipe_ = commands[1];
     EXPECT_EQ(read(status_pipe_, &program_, sizeof program_),
               static_cast<ssize_t>(sizeof program_));
 }
@@ -276,12 +377,39 @@ TerminalSession::~TerminalSession()
         kill(program_, SIGKILL);
         wait(5s);
     }
+    close(command_pipe_);
     if (job_parent_ > 0) {
         waitpid(job_parent_, nullptr, 0);
     }
     close(status_pipe_);
     close(master_);
     close(slave_);
+}
+
+void TerminalSession::command(std::string_view bytes) const
+{
+    ASSERT_EQ(write(command_pipe_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+void TerminalSession::fg() const
+{
+    command("f");
+}
+
+void TerminalSession::bg() const
+{
+    command("b");
+}
+
+void TerminalSession::kill_job(int signal_number) const
+{
+    const char bytes[2] = {'k', static_cast<char>(signal_number)};
+    command(std::string_view(bytes, 2));
+}
+
+void TerminalSession::set_modes(const termios &modes) const
+{
+    tcsetattr(slave_, TCSANOW, &modes);
 }
 
 void TerminalSession::type(std::string_view keys) const
@@ -345,18 +473,54 @@ char TerminalSession::program_state() const
                                                                             : line[after_name + 2];
 }
 
+namespace
+{
+
+// The next change of the job's state that the shell reports; false on
+// time-out.
+bool next_report(int reports, std::chrono::milliseconds limit, int &status)
+{
+    pollfd fd{reports, POLLIN, 0};
+    return poll(&fd, 1, static_cast<int>(limit.count())) > 0 &&
+           read(reports, &status, sizeof status) == static_cast<ssize_t>(sizeof status);
+}
+
+} // namespace
+
+bool TerminalSession::wait_stopped(std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    int status = 0;
+    while (!ended_ && next_report(status_pipe_,
+                                  std::chrono::milliseconds(milliseconds_left(deadline)), status)) {
+        if (WIFSTOPPED(status)) {
+            return true;
+        }
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            ended_ = true;
+            ending_ = ending_of(status);
+        }
+    }
+    return false;
+}
+
 Ending TerminalSession::wait(std::chrono::milliseconds limit)
 {
-    pollfd fd{status_pipe_, POLLIN, 0};
+    const auto deadline = Clock::now() + limit;
     int status = 0;
-    if (poll(&fd, 1, static_cast<int>(limit.count())) <= 0 ||
-        read(status_pipe_, &status, sizeof status) != static_cast<ssize_t>(sizeof status)) {
-        kill(program_, SIGKILL);
-        ended_ = true;
-        return Ending{};
+    while (!ended_) {
+        if (!next_report(status_pipe_, std::chrono::milliseconds(milliseconds_left(deadline)),
+                         status)) {
+            kill(program_, SIGKILL);
+            ended_ = true;
+            return Ending{};
+        }
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            ended_ = true;
+            ending_ = ending_of(status);
+        }
     }
-    ended_ = true;
-    return ending_of(status);
+    return ending_;
 }
 
 bool same_modes(const termios &a, const termios &b)

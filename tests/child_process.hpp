@@ -42,15 +42,23 @@ struct AbandonedRun {
 };
 AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::milliseconds limit = 10s);
 
-// The program on a fresh pseudo-terminal, started the way a job-control
-// shell starts a job: its own process group, in the foreground, with a
-// parent in the same session that waits for it.
+// How the program gets its terminal.
+enum class Start {
+    foreground,     // a job-control shell's foreground job
+    background,     // `vending &`: the shell keeps the terminal, in its line editor's modes
+    session_leader, // the terminal's session leader itself (tmux, ssh -t, exec vending)
+};
+
+// The program on a fresh pseudo-terminal. Except as session leader, a
+// small job-control shell runs it as a job: its own process group, the
+// terminal handed over with `fg`, taken back when the job stops or ends,
+// jobs continued with `bg` and killed as `kill %1` does.
 class TerminalSession
 {
   public:
     // `ignored`: signals ignored at start, as nohup or a shell's
     // background job leaves them.
-    explicit TerminalSession(const std::vector<int> &ignored = {});
+    explicit TerminalSession(Start start = Start::foreground, const std::vector<int> &ignored = {});
     ~TerminalSession();
     TerminalSession(const TerminalSession &) = delete;
     TerminalSession &operator=(const TerminalSession &) = delete;
@@ -63,22 +71,40 @@ class TerminalSession
     // Reads whatever comes within `quiet`: to show that nothing does.
     std::string read_for(std::chrono::milliseconds quiet);
 
+    // The shell's job control.
+    void fg() const;
+    void bg() const;
+    void kill_job(int signal_number) const; // the signal, then SIGCONT, as `kill %1`
+
     [[nodiscard]] termios modes() const;
     [[nodiscard]] const termios &modes_at_start() const { return modes_at_start_; }
+    // The modes of the shell's line editor, on the terminal while the shell
+    // reads a command line: keys one by one, unechoed.
+    [[nodiscard]] const termios &editor_modes() const { return editor_modes_; }
+    void set_modes(const termios &modes) const;
     [[nodiscard]] pid_t program() const { return program_; }
-    // The process state letter from /proc: 'T' once stopped.
+    // The process state letter from /proc: 'T' once stopped, 'Z' once dead
+    // but not yet reaped, '?' once gone.
     [[nodiscard]] char program_state() const;
 
+    // Waits until the job stops; false if it does not within `limit`.
+    bool wait_stopped(std::chrono::milliseconds limit = 5s);
+    // Waits until the program has ended and been reaped.
     Ending wait(std::chrono::milliseconds limit = 5s);
 
   private:
+    void command(std::string_view bytes) const;
+
     int master_ = -1;
     int slave_ = -1;
     int status_pipe_ = -1;
+    int command_pipe_ = -1;
     pid_t job_parent_ = -1;
     pid_t program_ = -1;
     termios modes_at_start_{};
+    termios editor_modes_{};
     bool ended_ = false;
+    Ending ending_;
 };
 
 bool same_modes(const termios &a, const termios &b);

@@ -17,8 +17,7 @@ namespace
 using namespace screens;
 using namespace std::chrono_literals;
 
-const std::string prompt = "Appuyez sur une touche pour continuer...";
-const std::string pause_taken = prompt + "\n";
+const std::string pause_taken = pause_prompt + "\n";
 const std::string page_break = "\f";
 const std::string goodbye = farewell + pause_taken;
 

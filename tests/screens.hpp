@@ -20,6 +20,8 @@ inline const std::string menu = "------DISTRIBUTEUR DE BOISSONS------\n"
 inline const std::string price = "PRIX=1EURO ( 1e:[e] | 0.5e:[s] | 0.2e:[z] | 0.1e:[i] )\n";
 inline const std::string delivery = "\nVeuillez prendre votre boisson!\n\n";
 inline const std::string farewell = "\nFin du programme\n";
+// The pause's prompt, that of the French command interpreter.
+inline const std::string pause_prompt = "Appuyez sur une touche pour continuer...";
 
 inline std::string request(const std::string &drink)
 {

@@ -3,6 +3,7 @@
 
 #include "console/byte_key_reader.hpp"
 #include "console/stream_console.hpp"
+#include "screens.hpp"
 
 #include <gtest/gtest.h>
 
@@ -118,8 +119,7 @@ TEST(StreamConsole, PauseShowsThePromptTakesOneKeyAndEndsTheLine)
     StreamConsole &console = console_over.console;
     console.pause_screen();
     EXPECT_EQ(console.read_key(), 'n') << "the arrow at the pause was one key";
-    EXPECT_EQ(channel.writes,
-              (std::vector<std::string>{"Appuyez sur une touche pour continuer...", "\n"}));
+    EXPECT_EQ(channel.writes, (std::vector<std::string>{screens::pause_prompt, "\n"}));
 }
 
 TEST(StreamConsole, WaitsForTheRestOfAKeyOnlyBriefly)
@@ -157,7 +157,7 @@ TEST(StreamConsole, EndOfInputGivesTheQuitKeyForEverAndPausesReturnAtOnce)
     }
     EXPECT_EQ(channel.timeouts.size(), reads) << "nothing more is read once input has ended";
     console.flush();
-    EXPECT_EQ(channel.writes.back(), "Appuyez sur une touche pour continuer...\n")
+    EXPECT_EQ(channel.writes.back(), screens::pause_prompt + "\n")
         << "the pause still shows its prompt";
 }
 
