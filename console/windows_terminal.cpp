@@ -1,12 +1,13 @@
-// Console and standard streams on Windows: _getch for silent single keys on
-// a console, plain reads for redirected input, virtual terminal sequences
-// (or the console API on old consoles) for clearing, CRLF line ends.
+// Console and standard streams on Windows: the console's own key events for
+// silent single keys, plain reads for redirected input, virtual terminal
+// sequences (or the console API on old consoles) for clearing, CRLF line
+// ends.
 
 #include "console/platform.hpp"
 
 #include "console/byte_key_reader.hpp"
 #include "console/byte_streams.hpp"
-#include "console/getch_keys.hpp"
+#include "console/key_event.hpp"
 #include "console/stream_console.hpp"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -20,10 +21,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <conio.h>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -50,10 +49,9 @@ bool is_console(HANDLE handle) noexcept
            GetConsoleMode(handle, &mode) != 0;
 }
 
-// The console modes found at start, put back on every way out. _getch
-// switches the input mode to raw while it waits, so the program may end
-// with it switched. Written before the control handler is installed, read
-// by it on its own thread, so it lives at namespace scope.
+// The console modes found at start, put back on every way out. Written
+// before the control handler is installed, read by it on its own thread,
+// so it lives at namespace scope.
 // NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 DWORD input_mode_found = 0;
 DWORD output_mode_found = 0;
@@ -98,26 +96,48 @@ void clear_with_console_api() noexcept
     SetConsoleCursorPosition(output, home);
 }
 
-class RuntimeKeyboard final : public GetchRuntime
+// The character of a key in the console's input code page, as _getch gives
+// it: é is 0x82 in code page 850 and 0xE9 in 1252.
+std::uint8_t in_console_code_page(wchar_t character) noexcept
+{
+    std::array<char, 8> encoded{};
+    const int length = WideCharToMultiByte(GetConsoleCP(), 0, &character, 1, encoded.data(),
+                                           static_cast<int>(encoded.size()), nullptr, nullptr);
+    return length > 0 ? static_cast<std::uint8_t>(encoded[0]) : std::uint8_t{'?'};
+}
+
+// Key presses from the console's input events: each key-down event is one
+// key (n for a repeat count of n), and keys typed ahead wait in the
+// console's own queue, each in its own event, never merged nor guessed at.
+// Ctrl-C never arrives here: processed input makes it the console's event.
+class ConsoleKeys final : public KeySource
 {
   public:
-    int read_code() override
+    std::optional<Key> next_key() override
     {
-        const int code = _getch();
-        return code == EOF ? -1 : code;
-    }
-
-    bool code_waiting() override { return _kbhit() != 0; }
-
-    void interrupt() override
-    {
-        // Raise the real console event: the handler above restores the
-        // console and the default one ends the process with the status a
-        // Ctrl-C gives. Unless this process ignores Ctrl-C.
-        if (GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0) {
-            Sleep(2000);
+        while (presses_left_ == 0) {
+            INPUT_RECORD record{};
+            DWORD count = 0;
+            if (ReadConsoleInputW(input_handle(), &record, 1, &count) == 0 || count == 0) {
+                return std::nullopt; // the console is gone
+            }
+            if (record.EventType != KEY_EVENT) {
+                continue; // mouse, focus, menu, window size
+            }
+            const KEY_EVENT_RECORD &key = record.Event.KeyEvent;
+            const ConsoleKeyEvent event{key.bKeyDown != 0, key.wRepeatCount, key.wVirtualKeyCode,
+                                        static_cast<char16_t>(key.uChar.UnicodeChar)};
+            const EventKeys keys = keys_of(event, in_console_code_page(key.uChar.UnicodeChar));
+            key_ = keys.key;
+            presses_left_ = keys.count;
         }
+        --presses_left_;
+        return key_;
     }
+
+  private:
+    Key key_ = 0;
+    std::uint16_t presses_left_ = 0;
 };
 
 class StandardInput final : public ByteSource
@@ -215,6 +235,14 @@ class StandardOutput final : public ByteSink
     }
 };
 
+// Built at compile time: nothing runs before main and no guard is needed.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+constinit ConsoleKeys console_keys;
+constinit StandardInput standard_input;
+constinit ByteKeyReader piped_keys{standard_input};
+constinit StandardOutput standard_output_sink;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
+
 } // namespace
 
 namespace platform
@@ -222,14 +250,25 @@ namespace platform
 
 void enter_terminal_mode() noexcept
 {
-    const bool input_is_console = GetConsoleMode(input_handle(), &input_mode_found) != 0;
+    const HANDLE input = input_handle();
     const HANDLE output = output_handle();
+    const bool input_is_console = GetConsoleMode(input, &input_mode_found) != 0;
     const bool output_is_console = GetConsoleMode(output, &output_mode_found) != 0;
     if (!input_is_console && !output_is_console) {
         return;
     }
-    InterlockedExchange(&input_mode_saved, input_is_console ? 1 : 0);
     SetConsoleCtrlHandler(on_console_event, TRUE);
+    if (input_is_console) {
+        // Keys one at a time and unseen, as key events rather than escape
+        // sequences; Ctrl-C stays the console's, to end the program.
+        const DWORD wanted =
+            (input_mode_found & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
+                                                    ENABLE_VIRTUAL_TERMINAL_INPUT)) |
+            ENABLE_PROCESSED_INPUT;
+        if (SetConsoleMode(input, wanted) != 0) {
+            InterlockedExchange(&input_mode_saved, 1);
+        }
+    }
     if (!output_is_console) {
         return;
     }
@@ -251,24 +290,19 @@ void restore_terminal_mode() noexcept
     SetConsoleCtrlHandler(on_console_event, FALSE);
 }
 
-// _getch reads the console even when input is redirected, so a pipe or a
-// file is read as bytes instead, exactly as on other systems.
+// A console gives key events; a pipe or a file is read as bytes, exactly as
+// on other systems.
 KeySource &standard_keys()
 {
     if (is_console(input_handle())) {
-        static RuntimeKeyboard keyboard;
-        static GetchKeys keys{keyboard};
-        return keys;
+        return console_keys;
     }
-    static StandardInput input{};
-    static ByteKeyReader keys{input};
-    return keys;
+    return piped_keys;
 }
 
 ByteSink &standard_output()
 {
-    static StandardOutput output;
-    return output;
+    return standard_output_sink;
 }
 
 bool output_is_terminal() noexcept
