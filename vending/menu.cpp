@@ -27,14 +27,14 @@ void show_menu(console::Console &console)
     console.write_text(menu_title);
     console.write_text(menu_prompt);
     for (const Drink &drink : catalogue) {
-        console.write_text(drink.menu_line);
+        console.write_text(drink.menu_line.view());
     }
 }
 
 void acknowledge_choice(console::Console &console, console::Key key)
 {
     if (const Drink *drink = find_drink(key)) {
-        console.write_text(drink->payment_request);
+        console.write_text(drink->payment_request.view());
     }
 }
 

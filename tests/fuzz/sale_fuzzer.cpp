@@ -31,7 +31,7 @@ bool is_fixed_text(std::string_view text)
         return true;
     }
     for (const vending::Drink &drink : vending::catalogue) {
-        if (text == drink.menu_line || text == drink.payment_request) {
+        if (text == drink.menu_line.view() || text == drink.payment_request.view()) {
             return true;
         }
     }
