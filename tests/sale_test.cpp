@@ -35,7 +35,8 @@ std::ostream &operator<<(std::ostream &out, const SaleCase &c)
     return out << c.name;
 }
 
-// A completed sale of a coffee paid with `coins`, then the pause key ' '.
+// A completed sale of a coffee, with what the coins showed (the change line,
+// if any), then the pause key ' '.
 std::string coffee_sale(const std::string &shown_after_coins)
 {
     return menu + request("CAFE NOIR") + price + shown_after_coins + delivery + pause + clear;
