@@ -88,9 +88,10 @@ KeyDecoder::Step KeyDecoder::feed(std::uint8_t byte) noexcept
 
     case State::alt_escape:
         if (byte == escape_byte) {
-            // A third Esc: the first stood alone, the other two go on.
-            state_ = State::escape;
-            return Step{as_key(escape_byte), false};
+            // A third Esc: the two before were Alt with Esc, this one starts
+            // the next key. (Splitting pairs the same way whether or not the
+            // wait runs out between them keeps the wait from joining keys.)
+            return complete(false);
         }
         return after_escape(byte);
 
