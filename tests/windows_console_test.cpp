@@ -101,10 +101,12 @@ class WineConsole
         std::this_thread::sleep_for(150ms);
     }
 
-    // Waits until the console has taken the terminal over: until then the
-    // terminal itself would echo what is typed, before the program runs.
-    void wait_until_ready()
+    // Waits for the first menu, and for the console to have taken the
+    // terminal over: until then the terminal itself would echo what is
+    // typed, before the program sees it.
+    void reach_the_menu()
     {
+        shows(looks_like(menu));
         const auto deadline = Clock::now() + 10s;
         while ((modes().c_lflag & ECHO) != 0 && Clock::now() < deadline) {
             read_some(10ms);
@@ -200,8 +202,7 @@ class WineConsole
 TEST(WineConsole, ACompleteSaleWithChangeThenTheNextMenu)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     console.press("n");
     console.shows(looks_like(menu + request("CAFE NOIR") + price));
     console.press("s");
@@ -223,8 +224,7 @@ TEST(WineConsole, ACompleteSaleWithChangeThenTheNextMenu)
 TEST(WineConsole, QuitAtThePauseIsOnlyAKeyAndQuitDuringPaymentEnds)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     console.press("l");
     console.press("e");
     console.shows(looks_like(menu + request("CAFE AU LAIT") + price + delivery + pause_prompt));
@@ -249,8 +249,7 @@ const std::vector<std::pair<const char *, std::string>> special_keys = {
 TEST(WineConsole, ArrowFunctionKeysEscAndAccentedLetterAtTheMenuAreEachOneKey)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     for (const auto &[name, key] : special_keys) {
         SCOPED_TRACE(name);
         console.press(key); // selects no drink: the price line
@@ -264,8 +263,7 @@ TEST(WineConsole, ArrowFunctionKeysEscAndAccentedLetterAtTheMenuAreEachOneKey)
 TEST(WineConsole, ArrowFunctionKeysEscAndAccentedLetterAtThePauseAreEachOneKey)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     for (const auto &[name, key] : special_keys) {
         SCOPED_TRACE(name);
         console.press("t");
@@ -285,8 +283,7 @@ TEST(WineConsole, ArrowFunctionKeysEscAndAccentedLetterAtThePauseAreEachOneKey)
 TEST(WineConsole, KeysTypedInOneBurstActAsSeparateKeys)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     console.type("czzzzs");
     console.shows(looks_like(menu + request("CHOCOLAT au LAIT") + price + change(3) + delivery +
                              pause_prompt));
@@ -299,8 +296,7 @@ TEST(WineConsole, KeysTypedInOneBurstActAsSeparateKeys)
 TEST(WineConsole, CtrlCDuringPaymentEndsPromptlyWithTheTerminalAsFound)
 {
     WineConsole console;
-    console.shows(looks_like(menu));
-    console.wait_until_ready();
+    console.reach_the_menu();
     console.press("n");
     console.press("s");
     console.shows(looks_like(menu + request("CAFE NOIR") + price));
