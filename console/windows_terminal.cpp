@@ -124,10 +124,15 @@ class ConsoleKeys final : public KeySource
             if (record.EventType != KEY_EVENT) {
                 continue; // mouse, focus, menu, window size
             }
+            // The console API hands events over as a union tagged by
+            // EventType, checked just above.
+            // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access)
             const KEY_EVENT_RECORD &key = record.Event.KeyEvent;
+            const wchar_t character = key.uChar.UnicodeChar;
+            // NOLINTEND(cppcoreguidelines-pro-type-union-access)
             const ConsoleKeyEvent event{key.bKeyDown != 0, key.wRepeatCount, key.wVirtualKeyCode,
-                                        static_cast<char16_t>(key.uChar.UnicodeChar)};
-            const EventKeys keys = keys_of(event, in_console_code_page(key.uChar.UnicodeChar));
+                                        static_cast<char16_t>(character)};
+            const EventKeys keys = keys_of(event, in_console_code_page(character));
             key_ = keys.key;
             presses_left_ = keys.count;
         }

@@ -44,7 +44,8 @@ inline constexpr std::size_t name_width = 19;
 // The cursor waits below the menu: the last line ends the screen.
 enum class LastLine : bool { no, yes };
 
-consteval Drink drink(std::string_view name, char menu_key, LastLine last = LastLine::no) noexcept
+consteval Drink make_drink(std::string_view name, char menu_key,
+                           LastLine last = LastLine::no) noexcept
 {
     Drink drink{menu_key, {}, {}};
     drink.menu_line.append("\n - ");
@@ -66,12 +67,12 @@ consteval Drink drink(std::string_view name, char menu_key, LastLine last = Last
 
 // In menu order. Every drink costs the same, so no price is kept here.
 inline constexpr std::array<Drink, 6> catalogue{{
-    drink("CAFE NOIR", 'N'),
-    drink("CAFE AU LAIT", 'L'),
-    drink("THE NATURE", 'T'),
-    drink("CHOCOLAT au LAIT", 'C'),
-    drink("SODA", 'S'),
-    drink("BIERE sans alcool", 'B', LastLine::yes),
+    make_drink("CAFE NOIR", 'N'),
+    make_drink("CAFE AU LAIT", 'L'),
+    make_drink("THE NATURE", 'T'),
+    make_drink("CHOCOLAT au LAIT", 'C'),
+    make_drink("SODA", 'S'),
+    make_drink("BIERE sans alcool", 'B', LastLine::yes),
 }};
 
 static_assert(std::ranges::all_of(
