@@ -28,8 +28,10 @@ void StreamConsole::write_text(std::string_view text)
 
 void StreamConsole::send(std::string_view bytes)
 {
-    if (!output_gone_ && !screen_.write(bytes)) {
-        output_gone_ = true;
+    // Nobody can see the machine any more: the session ends as when the
+    // keys run out, instead of running on unseen.
+    if (!screen_.write(bytes)) {
+        ended_ = true;
     }
 }
 
@@ -43,19 +45,15 @@ void StreamConsole::flush()
 
 Key StreamConsole::read_key()
 {
-    if (input_ended_) {
-        return end_of_input_key;
+    if (!ended_) {
+        flush();
+        if (!ended_) {
+            if (const std::optional<Key> key = keys_.next_key()) {
+                return *key;
+            }
+            ended_ = true;
+        }
     }
-    flush();
-    // Nobody can see the machine any more: it ends as when the keys run out,
-    // instead of running on unseen.
-    if (output_gone_) {
-        return end_of_input_key;
-    }
-    if (const std::optional<Key> key = keys_.next_key()) {
-        return *key;
-    }
-    input_ended_ = true;
     return end_of_input_key;
 }
 

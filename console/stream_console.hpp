@@ -43,8 +43,7 @@ class StreamConsole final : public Console
     KeySource &keys_;
     ByteSink &screen_;
     std::string_view clear_sequence_;
-    bool input_ended_ = false;
-    bool output_gone_ = false;
+    bool ended_ = false; // input has ended, or output is gone for good
 
     std::array<char, 4096> output_{};
     std::size_t output_size_ = 0;
