@@ -232,6 +232,16 @@ AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::millise
     return run;
 }
 
+void exec_leading_terminal(int slave, const std::vector<int> &ignored)
+{
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    dup2(slave, STDIN_FILENO);
+    dup2(slave, STDOUT_FILENO);
+    dup2(slave, STDERR_FILENO);
+    exec_program({}, ignored);
+}
+
 namespace
 {
 
@@ -315,12 +325,7 @@ namespace
 {
     const pid_t program = fork();
     if (program == 0) {
-        setsid();
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, STDIN_FILENO);
-        dup2(slave, STDOUT_FILENO);
-        dup2(slave, STDERR_FILENO);
-        exec_program({}, ignored);
+        exec_leading_terminal(slave, ignored);
     }
     write(reports, &program, sizeof program);
     int status = 0;

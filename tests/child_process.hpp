@@ -42,6 +42,10 @@ struct AbandonedRun {
 };
 AbandonedRun run_with_reader_leaving(std::string_view keys, std::chrono::milliseconds limit = 10s);
 
+// In a forked child: leads a new session whose controlling terminal is
+// `slave`, as standard input, output and error, and runs the program there.
+[[noreturn]] void exec_leading_terminal(int slave, const std::vector<int> &ignored = {});
+
 // How the program gets its terminal.
 enum class Start {
     foreground,     // a job-control shell's foreground job

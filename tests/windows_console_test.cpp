@@ -63,14 +63,7 @@ class WineConsole
         tcgetattr(slave_, &modes_at_start_);
         program_ = fork();
         if (program_ == 0) {
-            setsid();
-            ioctl(slave_, TIOCSCTTY, 0);
-            dup2(slave_, STDIN_FILENO);
-            dup2(slave_, STDOUT_FILENO);
-            dup2(slave_, STDERR_FILENO);
-            signal(SIGPIPE, SIG_DFL);
-            execl(VENDING_LAUNCHER, VENDING_LAUNCHER, VENDING_BINARY, nullptr);
-            _exit(127);
+            child::exec_leading_terminal(slave_); // Wine, with the program
         }
     }
 
