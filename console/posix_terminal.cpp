@@ -157,13 +157,14 @@ void (*handler_for(int signal_number))(int)
 // job that reads the terminal does, until the shell brings it to the
 // foreground: the modes to put back are the shell's only then. False when
 // it can never be: the stop is refused (an orphaned job) or SIGTTIN is
-// ignored; the terminal is then left alone.
+// ignored; the terminal is then left alone. A continue that our handler did
+// not see (SIGCONT ignored from the start) shows in the foreground check.
 bool wait_for_foreground() noexcept
 {
     while (!in_foreground()) {
         continued = 0;
         kill(0, SIGTTIN);
-        if (continued == 0) {
+        if (continued == 0 && !in_foreground()) {
             return false;
         }
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <termios.h>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -245,17 +246,21 @@ TEST(TerminalSession, CtrlZThenBgThenFg)
 
 TEST(TerminalSession, StartedInTheBackgroundItWaitsStoppedAndTakesTheModesAtFg)
 {
-    // The shell's line editor has the terminal while the job starts.
-    TerminalSession session(Start::background);
-    ASSERT_TRUE(session.wait_stopped()) << "a background job did not wait for the foreground";
-    EXPECT_EQ(session.read_for(200ms), "") << "the background job wrote to the terminal";
-    EXPECT_TRUE(same_modes(session.modes(), session.editor_modes()))
-        << "a background job changed the shell's terminal";
+    // A parent may leave SIGCONT ignored: the continue still comes.
+    for (const std::vector<int> &ignored : {std::vector<int>{}, std::vector<int>{SIGCONT}}) {
+        SCOPED_TRACE(ignored.empty() ? "SIGCONT handled" : "SIGCONT ignored at start");
+        // The shell's line editor has the terminal while the job starts.
+        TerminalSession session(Start::background, ignored);
+        ASSERT_TRUE(session.wait_stopped()) << "a background job did not wait for the foreground";
+        EXPECT_EQ(session.read_for(200ms), "") << "the background job wrote to the terminal";
+        EXPECT_TRUE(same_modes(session.modes(), session.editor_modes()))
+            << "a background job changed the shell's terminal";
 
-    session.fg(); // the shell gives the terminal over in its ordinary modes
-    reach_the_menu(session);
-    buy_a_cafe_au_lait(session);
-    quit_from_the_menu(session); // those modes, not the line editor's, are put back
+        session.fg(); // the shell gives the terminal over in its ordinary modes
+        reach_the_menu(session);
+        buy_a_cafe_au_lait(session);
+        quit_from_the_menu(session); // those modes, not the line editor's, are put back
+    }
 }
 
 struct JobKill {
