@@ -478,32 +478,27 @@ char TerminalSession::program_state() const
                                                                             : line[after_name + 2];
 }
 
-namespace
+bool TerminalSession::next_change(std::chrono::steady_clock::time_point deadline, int &status)
 {
-
-// The next change of the job's state that the shell reports; false on
-// time-out.
-bool next_report(int reports, std::chrono::milliseconds limit, int &status)
-{
-    pollfd fd{reports, POLLIN, 0};
-    return poll(&fd, 1, static_cast<int>(limit.count())) > 0 &&
-           read(reports, &status, sizeof status) == static_cast<ssize_t>(sizeof status);
+    pollfd fd{status_pipe_, POLLIN, 0};
+    if (poll(&fd, 1, milliseconds_left(deadline)) <= 0 ||
+        read(status_pipe_, &status, sizeof status) != static_cast<ssize_t>(sizeof status)) {
+        return false;
+    }
+    if (WIFEXITED(status) || WIFSIGNALED(status)) {
+        ended_ = true;
+        ending_ = ending_of(status);
+    }
+    return true;
 }
-
-} // namespace
 
 bool TerminalSession::wait_stopped(std::chrono::milliseconds limit)
 {
     const auto deadline = Clock::now() + limit;
     int status = 0;
-    while (!ended_ && next_report(status_pipe_,
-                                  std::chrono::milliseconds(milliseconds_left(deadline)), status)) {
+    while (!ended_ && next_change(deadline, status)) {
         if (WIFSTOPPED(status)) {
             return true;
-        }
-        if (WIFEXITED(status) || WIFSIGNALED(status)) {
-            ended_ = true;
-            ending_ = ending_of(status);
         }
     }
     return false;
@@ -514,15 +509,10 @@ Ending TerminalSession::wait(std::chrono::milliseconds limit)
     const auto deadline = Clock::now() + limit;
     int status = 0;
     while (!ended_) {
-        if (!next_report(status_pipe_, std::chrono::milliseconds(milliseconds_left(deadline)),
-                         status)) {
+        if (!next_change(deadline, status)) {
             kill(program_, SIGKILL);
             ended_ = true;
             return Ending{};
-        }
-        if (WIFEXITED(status) || WIFSIGNALED(status)) {
-            ended_ = true;
-            ending_ = ending_of(status);
         }
     }
     return ending_;

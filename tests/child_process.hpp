@@ -98,6 +98,9 @@ class TerminalSession
 
   private:
     void command(std::string_view bytes) const;
+    // Reads the next change of the job's state that the shell reports,
+    // noting the end; false if none comes before `deadline`.
+    bool next_change(std::chrono::steady_clock::time_point deadline, int &status);
 
     int master_ = -1;
     int slave_ = -1;
