@@ -132,7 +132,10 @@ class ConsoleKeys final : public KeySource
             // NOLINTEND(cppcoreguidelines-pro-type-union-access)
             const ConsoleKeyEvent event{key.bKeyDown != 0, key.wRepeatCount, key.wVirtualKeyCode,
                                         static_cast<char16_t>(character)};
-            const EventKeys keys = keys_of(event, in_console_code_page(character));
+            // Only a pressed key's character needs the code page, a call to
+            // the console; releases, as many as presses, do not.
+            const bool encode = event.key_down && character != 0;
+            const EventKeys keys = keys_of(event, encode ? in_console_code_page(character) : 0);
             key_ = keys.key;
             presses_left_ = keys.count;
         }
